@@ -1,0 +1,33 @@
+package com.qor.kestrelgate.osx.natives.demo;
+
+import com.qor.kestrelgate.osx.natives.OSXNativeProvider;
+
+/**
+ * The demo host: loads libOSXNatives, runs a short scripted exam session against the simulated
+ * desktop and prints every log line and journal entry as a transcript.
+ *
+ * <p>Run it with OSXNATIVES_SIM_SCENARIO and OSXNATIVES_SIM_JOURNAL set (scripts/demo.sh does).
+ */
+public final class Demo {
+  private Demo() {}
+
+  public static void main(String[] args) {
+    Transcript transcript = new Transcript(System.getenv("OSXNATIVES_SIM_JOURNAL"));
+    OSXNativeProvider.setListener(transcript);
+
+    transcript.section("Loading libOSXNatives");
+    transcript.step("System.loadLibrary(\"OSXNatives\")", OSXNativeProvider::load);
+
+    presentation(transcript);
+
+    transcript.section("Done");
+    System.out.println("The simulated desktop is back to its default presentation.");
+  }
+
+  private static void presentation(Transcript transcript) {
+    transcript.section("Presentation: Dock, menu bar and clipboard");
+    transcript.step("hideDockAndMenu(): the full exam lockdown", OSXNativeProvider::hideDockAndMenu);
+    transcript.step("hideDock(): Dock and menu bar hidden only", OSXNativeProvider::hideDock);
+    transcript.step("showDockAndMenu(): back to normal", OSXNativeProvider::showDockAndMenu);
+  }
+}

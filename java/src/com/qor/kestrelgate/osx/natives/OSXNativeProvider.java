@@ -1,0 +1,107 @@
+package com.qor.kestrelgate.osx.natives;
+
+/**
+ * Reference host class of libOSXNatives: the 24 native methods the library implements and the
+ * three static callbacks it calls back into.
+ *
+ * <p>The callbacks print to standard error as {@code [LEVEL] message} and forward to the listener
+ * set with {@link #setListener}. They may be called from any thread, including threads the library
+ * attached itself.
+ */
+public final class OSXNativeProvider {
+  /** Receives what the library sends back to Java. Called on the library's threads. */
+  public interface Listener {
+    void log(String message, String level);
+
+    void navigateToUrl(String url);
+
+    void closeRequest();
+  }
+
+  private static volatile Listener listener;
+
+  private OSXNativeProvider() {}
+
+  /** Loads libOSXNatives from java.library.path. */
+  public static void load() {
+    System.loadLibrary("OSXNatives");
+  }
+
+  /** Sets the listener that every callback is forwarded to; null removes it. */
+  public static void setListener(Listener newListener) {
+    listener = newListener;
+  }
+
+  public static void log(String message, String level) {
+    System.err.println("[" + level + "] " + message);
+    Listener current = listener;
+    if (current != null) {
+      current.log(message, level);
+    }
+  }
+
+  public static void navigateToUrl(String url) {
+    System.err.println("[URL] " + url);
+    Listener current = listener;
+    if (current != null) {
+      current.navigateToUrl(url);
+    }
+  }
+
+  public static void closeRequest() {
+    System.err.println("[CLOSE] close request");
+    Listener current = listener;
+    if (current != null) {
+      current.closeRequest();
+    }
+  }
+
+  public static native String getInfoPlistProperty(String key);
+
+  public static native void requestMicrophonePermission();
+
+  public static native void requestAccessibilityPermission();
+
+  public static native void requestCameraPermission();
+
+  public static native void hideDockAndMenu();
+
+  public static native void hideDock();
+
+  public static native void showDockAndMenu();
+
+  public static native void startEventListener(
+      String deliveryMode, String client, boolean isSystemTest);
+
+  public static native void stopEventListener();
+
+  public static native void startInputHandler();
+
+  public static native void startAppDelegation();
+
+  public static native void stopInputHandler();
+
+  public static native String getAllProcesses(String pausePhase);
+
+  public static native String pauseAllProcesses(String processList);
+
+  public static native String killAllProcesses(String processList);
+
+  public static native void resumeAllProcesses(String processList);
+
+  public static native int getDisplayCount();
+
+  public static native String getMainScreenName();
+
+  public static native String getProcessPath(String pid);
+
+  public static native int checkVpn();
+
+  public static native int getCurrentProcessId();
+
+  public static native int getUsbMouseCount();
+
+  public static native int getUsbKeyboardCount();
+
+  public static native int checkScreenSharing();
+}

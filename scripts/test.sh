@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds, and runs every test suite: the
+# GoogleTest and JUnit suites on the normal build, then the C++ suites again
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz
+# targets for a bounded time.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+"$root/scripts/setup.sh"
+
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" -j "$jobs"
+ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DOSXNATIVES_SANITIZE=ON \
+  -DOSXNATIVES_JAVA=OFF -DOSXNATIVES_BENCH=OFF >/dev/null
+cmake --build "$root/build-asan" -j "$jobs" --target osxnatives_tests
+ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs" -L cpp
+
+if [[ -x "$root/scripts/fuzz.sh" ]]; then
+  "$root/scripts/fuzz.sh"
+fi

@@ -1,0 +1,141 @@
+#include "bridge/java_controller.h"
+
+#include <mutex>
+#include <string>
+
+#include "bridge/modified_utf8.h"
+#include "bridge/scoped_jni.h"
+#include "common/host.h"
+#include "platform/ns_log.h"
+
+namespace osxnatives::bridge {
+namespace {
+
+// The class lock: guards g_vm. Recursive because setVm logs while holding it
+// and logging reads the handle again on the same thread.
+std::recursive_mutex& ClassLock() {
+  static auto* const lock = new std::recursive_mutex();
+  return *lock;
+}
+
+JavaVM* g_vm = nullptr;  // Guarded by ClassLock().
+
+// A Java exception left pending by a callback (a listener that threw, a class
+// or method that is missing) is reported on standard error and cleared, so the
+// calling native code and the platform threads can go on using the JVM.
+bool ClearPendingException(JNIEnv* env) {
+  if (!env->ExceptionCheck()) return false;
+  env->ExceptionDescribe();
+  env->ExceptionClear();
+  return true;
+}
+
+// Looks up the host class and one of its static methods. Returns false (and
+// leaves nothing pending) when either is missing.
+bool FindStaticMethod(JNIEnv* env, const char* name, const char* signature,
+                      ScopedLocalRef<jclass>& host_class, jmethodID& method) {
+  host_class.reset(env->FindClass(JavaController::kHostClass));
+  if (host_class.get() == nullptr) {
+    ClearPendingException(env);
+    return false;
+  }
+  method = env->GetStaticMethodID(host_class.get(), name, signature);
+  if (method == nullptr) {
+    ClearPendingException(env);
+    return false;
+  }
+  return true;
+}
+
+// A Java string of `text` (standard UTF-8), or null when the JVM is out of
+// memory.
+jstring NewJavaString(JNIEnv* env, std::string_view text) {
+  jstring result = env->NewStringUTF(ToModifiedUtf8(text).c_str());
+  if (result == nullptr) ClearPendingException(env);
+  return result;
+}
+
+class JavaHost : public HostCallbacks {
+ public:
+  void Log(std::string_view message, std::string_view level) override {
+    JavaController::log(message, level);
+  }
+  void NavigateToUrl(std::string_view url) override { JavaController::navigateToUrl(url); }
+  void CloseRequest() override { JavaController::closeRequest(); }
+};
+
+}  // namespace
+
+JavaVM* JavaController::vm() {
+  std::lock_guard<std::recursive_mutex> lock(ClassLock());
+  return g_vm;
+}
+
+void JavaController::setVm(JavaVM* vm) {
+  std::lock_guard<std::recursive_mutex> lock(ClassLock());
+  g_vm = vm;
+  if (vm != nullptr) log("JNI Env set!", "INFO");
+}
+
+JNIEnv* JavaController::getJNIEnv() {
+  if (vm() == nullptr) return nullptr;
+  JNIEnv* env = nullptr;
+  jint status = vm()->GetEnv(reinterpret_cast<void**>(&env), kJniVersion);
+  if (status == JNI_EDETACHED) {
+    status = vm()->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
+  }
+  if (status != JNI_OK) {
+    platform::NSLog("Failed to get JNIEnv\n");
+    return nullptr;
+  }
+  return env;
+}
+
+void JavaController::log(std::string_view message, std::string_view level) {
+  JNIEnv* env = getJNIEnv();
+  if (env == nullptr) return;
+  ScopedLocalRef<jclass> host_class(env, nullptr);
+  jmethodID method = nullptr;
+  if (!FindStaticMethod(env, "log", "(Ljava/lang/String;Ljava/lang/String;)V", host_class,
+                        method)) {
+    return;
+  }
+  ScopedLocalRef<jstring> java_message(env, NewJavaString(env, message));
+  ScopedLocalRef<jstring> java_level(env, NewJavaString(env, level));
+  if (java_message.get() == nullptr || java_level.get() == nullptr) return;
+  env->CallStaticVoidMethod(host_class.get(), method, java_message.get(), java_level.get());
+  ClearPendingException(env);
+}
+
+void JavaController::navigateToUrl(std::string_view url) {
+  JNIEnv* env = getJNIEnv();
+  if (env == nullptr) return;
+  ScopedLocalRef<jclass> host_class(env, nullptr);
+  jmethodID method = nullptr;
+  if (!FindStaticMethod(env, "navigateToUrl", "(Ljava/lang/String;)V", host_class, method)) {
+    return;
+  }
+  ScopedLocalRef<jstring> java_url(env, NewJavaString(env, url));
+  if (java_url.get() == nullptr) return;
+  env->CallStaticVoidMethod(host_class.get(), method, java_url.get());
+  ClearPendingException(env);
+}
+
+void JavaController::closeRequest() {
+  JNIEnv* env = getJNIEnv();
+  if (env == nullptr) return;
+  log("Close request", "INFO");
+  ScopedLocalRef<jclass> host_class(env, nullptr);
+  jmethodID method = nullptr;
+  if (!FindStaticMethod(env, "closeRequest", "()V", host_class, method)) return;
+  log("Sending external close request event to the Java app", "INFO");
+  env->CallStaticVoidMethod(host_class.get(), method);
+  ClearPendingException(env);
+}
+
+void InstallJavaHost() {
+  static JavaHost* const host = new JavaHost();
+  SetHost(host);
+}
+
+}  // namespace osxnatives::bridge

@@ -1,0 +1,51 @@
+// JavaController: keeps the JVM handle and calls back into the Java host class
+// com.qor.kestrelgate.osx.natives.OSXNativeProvider.
+//
+// All operations are static and may be called from any thread. A thread the
+// JVM does not know is attached on its first callback and stays attached. The
+// host class and its methods are looked up on every callback; nothing else is
+// cached.
+#ifndef OSXNATIVES_BRIDGE_JAVA_CONTROLLER_H_
+#define OSXNATIVES_BRIDGE_JAVA_CONTROLLER_H_
+
+#include <jni.h>
+
+#include <string_view>
+
+namespace osxnatives::bridge {
+
+class JavaController {
+ public:
+  static constexpr char kHostClass[] = "com/qor/kestrelgate/osx/natives/OSXNativeProvider";
+  static constexpr jint kJniVersion = JNI_VERSION_1_6;
+
+  JavaController() = delete;
+
+  // The stored JVM handle, read under the class lock. Null before load.
+  static JavaVM* vm();
+  // Stores `vm` under the class lock; when it is not null, logs "JNI Env set!"
+  // at "INFO" while still holding the lock.
+  static void setVm(JavaVM* vm);
+
+  // An environment usable on the calling thread, attaching the thread when the
+  // JVM does not know it. Null when no JVM is stored or attaching fails (then
+  // "Failed to get JNIEnv\n" goes to the system log).
+  static JNIEnv* getJNIEnv();
+
+  // OSXNativeProvider.log(message, level). Dropped silently when Java cannot
+  // be reached.
+  static void log(std::string_view message, std::string_view level);
+  // OSXNativeProvider.navigateToUrl(url), the URL unchanged.
+  static void navigateToUrl(std::string_view url);
+  // Logs "Close request", then calls OSXNativeProvider.closeRequest() after
+  // logging "Sending external close request event to the Java app".
+  static void closeRequest();
+};
+
+// Connects the library's host callbacks to JavaController. Call once, before
+// the first setVm.
+void InstallJavaHost();
+
+}  // namespace osxnatives::bridge
+
+#endif  // OSXNATIVES_BRIDGE_JAVA_CONTROLLER_H_

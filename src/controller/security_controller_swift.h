@@ -1,0 +1,44 @@
+// SecurityControllerSwift: the facade between the native methods and the
+// lockdown machinery.
+//
+// Most native methods create a controller for one call and drop it. The
+// Apple-event handler and the event monitors belong to the one long-lived
+// controller, `shared()`.
+#ifndef OSXNATIVES_CONTROLLER_SECURITY_CONTROLLER_SWIFT_H_
+#define OSXNATIVES_CONTROLLER_SECURITY_CONTROLLER_SWIFT_H_
+
+#include <cstdint>
+#include <memory>
+
+namespace osxnatives {
+
+class SecurityControllerSwift {
+ public:
+  // Presentation options of the three presentation modes.
+  static constexpr uint64_t kDockAndMenuHiddenOptions = 26;  // hide Dock, menu bar, Apple menu
+  static constexpr uint64_t kAllHiddenOptions = 442;  // plus no switching, quitting, hiding
+  static constexpr uint64_t kDefaultOptions = 0;
+
+  SecurityControllerSwift();
+  virtual ~SecurityControllerSwift();
+  SecurityControllerSwift(const SecurityControllerSwift&) = delete;
+  SecurityControllerSwift& operator=(const SecurityControllerSwift&) = delete;
+
+  // The process-wide controller. Created on first call (thread-safe) and kept
+  // until the process ends.
+  static const std::shared_ptr<SecurityControllerSwift>& shared();
+
+  // Presentation changes. Each sets the application's presentation options,
+  // then turns universal clipboard sharing off and empties the clipboard
+  // (also when returning to the default). Run on the calling thread.
+  void setDockAndMenuHidden();
+  void setUIModeAllHidden();
+  void setUIModeDefault();
+
+ private:
+  void applyPresentation(uint64_t options);
+};
+
+}  // namespace osxnatives
+
+#endif  // OSXNATIVES_CONTROLLER_SECURITY_CONTROLLER_SWIFT_H_

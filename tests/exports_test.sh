@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Checks the dynamic symbols that libOSXNatives defines: JNI_OnLoad, main, and
+# one Java_..._OSXNativeProvider_<name> for each native method that the Java
+# host class declares. With --all, every declared native must be exported too.
+set -euo pipefail
+library=$1 java_source=$2 mode=${3:-}
+prefix=Java_com_qor_kestrelgate_osx_natives_OSXNativeProvider_
+allowed=$(sed -n 's/.*native [^(]* \([A-Za-z0-9_]*\)(.*/\1/p' "$java_source" | sed "s/^/$prefix/")
+allowed=$(printf '%s\nJNI_OnLoad\nmain\n' "$allowed" | sort -u)
+exported=$(nm -D --defined-only "$library" | awk '$2 ~ /^[TtWiV]$/ {print $3}' | sed 's/@.*//' | sort -u)
+status=0
+extra=$(comm -13 <(echo "$allowed") <(echo "$exported"))
+if [[ -n $extra ]]; then
+  echo "exported but not a JNI entry point of the host class:"; echo "$extra"; status=1
+fi
+if [[ $mode == --all ]]; then
+  missing=$(comm -23 <(echo "$allowed") <(echo "$exported"))
+  if [[ -n $missing ]]; then echo "declared but not exported:"; echo "$missing"; status=1; fi
+fi
+for required in JNI_OnLoad; do
+  grep -qx "$required" <<<"$exported" || { echo "missing $required"; status=1; }
+done
+echo "$(wc -l <<<"$exported") exported symbols checked"
+exit $status

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs one JUnit test class in a JVM of its own, with -Xcheck:jni, against the
+# real library and a fresh simulated-desktop journal. Fails when the JVM
+# reports a JNI usage warning.
+# Usage: junit.sh LIBRARY_DIR CLASSPATH CLASS [SCENARIO]
+set -uo pipefail
+libdir=$1 classpath=$2 class=$3 scenario=${4:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export OSXNATIVES_SIM_JOURNAL="$work/journal.jsonl"
+export OSXNATIVES_SIM_SCENARIO="$scenario"
+export OSXNATIVES_TEST_WORK="$work"
+java -Xcheck:jni -Djava.library.path="$libdir" \
+  -jar /usr/share/java/junit-platform-console-standalone.jar \
+  --disable-banner --details=tree --fail-if-no-tests \
+  --class-path "$classpath" --select-class "$class" 2>&1 | tee "$work/output.txt"
+status=${PIPESTATUS[0]}
+if grep -q "WARNING in native method" "$work/output.txt"; then
+  echo "junit.sh: the JVM reported JNI usage warnings" >&2
+  status=1
+fi
+exit "$status"
