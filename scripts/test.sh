@@ -8,6 +8,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 "$root/scripts/setup.sh"
 
+# Formatting is part of the build's contract.
+(cd "$root" && git ls-files '*.cc' '*.h' | xargs clang-format --dry-run -Werror)
+
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" -j "$jobs"
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"

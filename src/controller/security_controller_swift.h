@@ -16,7 +16,7 @@ class SecurityControllerSwift {
  public:
   // Presentation options of the three presentation modes.
   static constexpr uint64_t kDockAndMenuHiddenOptions = 26;  // hide Dock, menu bar, Apple menu
-  static constexpr uint64_t kAllHiddenOptions = 442;  // plus no switching, quitting, hiding
+  static constexpr uint64_t kAllHiddenOptions = 442;         // plus no switching, quitting, hiding
   static constexpr uint64_t kDefaultOptions = 0;
 
   SecurityControllerSwift();

@@ -28,7 +28,9 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, ModifiedUtf8Test,
     ::testing::Values(Case{"Ascii", "kestrelgate://exam/42", "kestrelgate://exam/42"},
                       Case{"Empty", "", ""},
-                      Case{"Nul", "a\0b"s, "a\xC0\x80" "b"},
+                      Case{"Nul", "a\0b"s,
+                           "a\xC0\x80"
+                           "b"},
                       Case{"TwoAndThreeBytes", "Ärger €", "Ärger €"},
                       // U+1F600 becomes the surrogates D83D DE00, each in three bytes.
                       Case{"Supplementary", "\xF0\x9F\x98\x80", "\xED\xA0\xBD\xED\xB8\x80"}),
@@ -36,12 +38,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ModifiedUtf8Test, InvalidBytesBecomeReplacementCharacters) {
   const std::string replacement = "\xEF\xBF\xBD";
-  EXPECT_EQ(ToModifiedUtf8("a\xFF" "b"), "a" + replacement + "b");
-  EXPECT_EQ(ToModifiedUtf8("\xC3"), replacement);                 // truncated
+  EXPECT_EQ(ToModifiedUtf8("a\xFF"
+                           "b"),
+            "a" + replacement + "b");
+  EXPECT_EQ(ToModifiedUtf8("\xC3"), replacement);                    // truncated
   EXPECT_EQ(ToModifiedUtf8("\xC0\xAF"), replacement + replacement);  // overlong
-  EXPECT_EQ(ToModifiedUtf8("\xED\xA0\xBD"), replacement + replacement + replacement);  // raw surrogate
-  EXPECT_EQ(FromModifiedUtf8("\xED\xA0\xBD" "x"), replacement + "x");  // unpaired high surrogate
-  EXPECT_EQ(FromModifiedUtf8("\xED\xB8\x80"), replacement);          // lone low surrogate
+  EXPECT_EQ(ToModifiedUtf8("\xED\xA0\xBD"),
+            replacement + replacement + replacement);  // raw surrogate
+  EXPECT_EQ(FromModifiedUtf8("\xED\xA0\xBD"
+                             "x"),
+            replacement + "x");                              // unpaired high surrogate
+  EXPECT_EQ(FromModifiedUtf8("\xED\xB8\x80"), replacement);  // lone low surrogate
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-#include "controller/security_controller_swift.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <thread>
 
+#include "controller/security_controller_swift.h"
 #include "platform/sim/presentation.h"
 #include "tests/support/sim_desktop.h"
 
@@ -67,10 +66,9 @@ TEST_P(PresentationModeTest, SetsOptionsThenLocksClipboardInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, PresentationModeTest,
-    ::testing::Values(
-        ModeCase{"DockAndMenuHidden", [](auto& c) { c.setDockAndMenuHidden(); }, 26},
-        ModeCase{"AllHidden", [](auto& c) { c.setUIModeAllHidden(); }, 442},
-        ModeCase{"Default", [](auto& c) { c.setUIModeDefault(); }, 0}),
+    ::testing::Values(ModeCase{"DockAndMenuHidden", [](auto& c) { c.setDockAndMenuHidden(); }, 26},
+                      ModeCase{"AllHidden", [](auto& c) { c.setUIModeAllHidden(); }, 442},
+                      ModeCase{"Default", [](auto& c) { c.setUIModeDefault(); }, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PresentationOptionsTest, ValuesAreTheDocumentedBits) {
@@ -88,7 +86,8 @@ class RefusedClipboardDomainTest : public PresentationTest {
  protected:
   RefusedClipboardDomainTest()
       : PresentationTest(
-            R"({"currentApplication": {"bundleIdentifier": "com.apple.coreservices.useractivityd"}})") {}
+            R"({"currentApplication": {"bundleIdentifier": "com.apple.coreservices.useractivityd"}})") {
+  }
 };
 
 TEST_F(RefusedClipboardDomainTest, ClipboardIsStillEmptied) {

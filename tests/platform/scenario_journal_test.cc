@@ -16,7 +16,9 @@ namespace {
 using osxnatives::testing::TempDir;
 using osxnatives::testing::TestDesktop;
 
-int CountLines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+int CountLines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
 
 struct MalformedCase {
   const char* name;
@@ -37,13 +39,14 @@ TEST_P(MalformedScenarioTest, GivesOneLineAndTheDefaults) {
   EXPECT_TRUE(scenario.root().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, MalformedScenarioTest,
-    ::testing::Values(MalformedCase{"empty", ""}, MalformedCase{"truncated", "{\"osVersion\": "},
-                      MalformedCase{"array_root", "[1, 2]"}, MalformedCase{"string_root", "\"x\""},
-                      MalformedCase{"trailing_garbage", "{} }"},
-                      MalformedCase{"not_json", "osVersion=14"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, MalformedScenarioTest,
+                         ::testing::Values(MalformedCase{"empty", ""},
+                                           MalformedCase{"truncated", "{\"osVersion\": "},
+                                           MalformedCase{"array_root", "[1, 2]"},
+                                           MalformedCase{"string_root", "\"x\""},
+                                           MalformedCase{"trailing_garbage", "{} }"},
+                                           MalformedCase{"not_json", "osVersion=14"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ScenarioTest, UnreadableFileGivesOneLineAndTheDefaults) {
   TempDir dir;
@@ -102,7 +105,8 @@ TEST(JournalTest, LinesFromManyThreadsStayWhole) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kPerThread; ++i) {
-        test.desktop().journal().Record("T", "call", {{"thread", t}, {"i", i}, {"pad", std::string(200, 'x')}});
+        test.desktop().journal().Record("T", "call",
+                                        {{"thread", t}, {"i", i}, {"pad", std::string(200, 'x')}});
       }
     });
   }
