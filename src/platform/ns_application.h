@@ -3,6 +3,9 @@
 #define OSXNATIVES_PLATFORM_NS_APPLICATION_H_
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "platform/registry.h"
 
@@ -24,6 +27,14 @@ class NSApplication {
   // `presentationOptions` setter and getter. Thread-safe.
   virtual void SetPresentationOptions(uint64_t options) = 0;
   virtual uint64_t PresentationOptions() const = 0;
+
+  // `[[NSApp keyWindow] title]`: nullopt when the application has no key
+  // window. Thread-safe.
+  virtual std::optional<std::string> KeyWindowTitle() const = 0;
+
+  // `[NSApp yieldActivationToApplication:]`, for the application with
+  // `bundleIdentifier` (macOS 14 and later).
+  virtual void YieldActivationToApplication(std::string_view bundleIdentifier) = 0;
 };
 
 template <>

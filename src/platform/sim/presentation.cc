@@ -22,6 +22,14 @@ NSUserDefaults& Registry<NSUserDefaults>::Default() {
 
 namespace sim {
 
+SimApplication::SimApplication(Desktop& desktop)
+    : desktop_(desktop), key_window_title_(desktop.scenario().String("keyWindowTitle")) {}
+
+void SimApplication::YieldActivationToApplication(std::string_view bundleIdentifier) {
+  desktop_.journal().Record(
+      "NSApplication", "yieldActivationToApplication:", {{"bundleIdentifier", bundleIdentifier}});
+}
+
 void SimApplication::SetPresentationOptions(uint64_t options) {
   options_.store(options);
   desktop_.journal().Record("NSApplication", "setPresentationOptions:", {{"options", options}});

@@ -16,15 +16,20 @@
 
 namespace osxnatives::platform::sim {
 
-// Journals "NSApplication" "setPresentationOptions:" {"options"}.
+// Journals "NSApplication" "setPresentationOptions:" {"options"} and
+// "yieldActivationToApplication:" {"bundleIdentifier"}. The key window's title
+// is the scenario's "keyWindowTitle" (no key window when absent).
 class SimApplication : public NSApplication {
  public:
-  explicit SimApplication(Desktop& desktop) : desktop_(desktop) {}
+  explicit SimApplication(Desktop& desktop);
   void SetPresentationOptions(uint64_t options) override;
   uint64_t PresentationOptions() const override { return options_.load(); }
+  std::optional<std::string> KeyWindowTitle() const override { return key_window_title_; }
+  void YieldActivationToApplication(std::string_view bundleIdentifier) override;
 
  private:
   Desktop& desktop_;
+  const std::optional<std::string> key_window_title_;
   std::atomic<uint64_t> options_{kPresentationDefault};
 };
 
