@@ -26,7 +26,7 @@ std::string KernelName(const platform::KinfoProc& record) {
   return TrimControlAndFormat(bytes);
 }
 
-const std::string* FindString(const DiscoveryEntry& entry, const char* key) {
+std::string* FindString(DiscoveryEntry& entry, const char* key) {
   auto it = entry.find(key);
   return it == entry.end() ? nullptr : &it->second;
 }
@@ -34,38 +34,39 @@ const std::string* FindString(const DiscoveryEntry& entry, const char* key) {
 }  // namespace
 
 std::optional<std::string> SCProcessDiscoverySwift::getProcessPath(const std::string& processId) {
-  std::array<char, platform::kProcPidPathInfoMaxSize> buffer{};
+  // Left uninitialised: only the `length` bytes the call reports are read.
+  std::array<char, platform::kProcPidPathInfoMaxSize> buffer;  // NOLINT(*-member-init)
   const int length = platform::Get<platform::LibProc>().proc_pidpath(
       AtoiPidText(processId), buffer.data(), static_cast<uint32_t>(buffer.size()));
   if (length <= 0) return std::nullopt;
-  const size_t end = strnlen(buffer.data(), buffer.size());
+  const size_t end = strnlen(buffer.data(), std::min(static_cast<size_t>(length), buffer.size()));
   return ToValidUtf8(std::string_view(buffer.data(), end));
 }
 
 ProcessList SCProcessDiscoverySwift::getAllProcesses(const std::string& pausePhase) {
-  const std::vector<DiscoveryEntry> entries = getProcessEntries();
+  std::vector<DiscoveryEntry> entries = getProcessEntries();
   const std::vector<int32_t> owner_list = getWindowOwnerPids(pausePhase);
   const std::unordered_set<int32_t> owners(owner_list.begin(), owner_list.end());
 
   ProcessList processes;
   processes.reserve(entries.size());
-  for (const DiscoveryEntry& entry : entries) {
-    const std::string* pid = FindString(entry, kEntryPidKey);
-    const std::string* name = FindString(entry, kEntryNameKey);
-    const std::string* bundle = FindString(entry, kEntryBundleIDKey);
-    const std::string* parent = FindString(entry, kEntryParentNameKey);
+  for (DiscoveryEntry& entry : entries) {
+    std::string* pid = FindString(entry, kEntryPidKey);
+    std::string* name = FindString(entry, kEntryNameKey);
+    std::string* bundle = FindString(entry, kEntryBundleIDKey);
+    std::string* parent = FindString(entry, kEntryParentNameKey);
     if (pid == nullptr || name == nullptr || bundle == nullptr || parent == nullptr) continue;
     const std::optional<int32_t> id = ParsePidText(*pid);
     if (!id) continue;
 
     auto process = std::make_shared<ProcessSwift>();
-    process->localizedName = *name;
-    process->bundleID = *bundle;
+    process->localizedName = std::move(*name);
+    process->bundleID = std::move(*bundle);
     process->processID = *id;
     process->pid = *pid;
     process->state = ProcessState::active;
     process->processType = ProcessType::nonWindow;
-    process->parentProcessName = *parent;
+    process->parentProcessName = std::move(*parent);
     process->processPath = getProcessPath(*pid);
     if (owners.contains(*id)) process->processType = ProcessType::windowed;
     processes.push_back(std::move(process));
@@ -100,7 +101,8 @@ std::vector<DiscoveryEntry> SCProcessDiscoverySwift::getProcessEntries() {
     return {};
   }
   platform::NSWorkspace& workspace = platform::Get<platform::NSWorkspace>();
-  std::unordered_set<std::string> seen;
+  // Pid texts are compared as the ids they spell: one text per id.
+  std::unordered_set<int32_t> seen;
   seen.reserve(count);
   std::vector<DiscoveryEntry> entries;
   entries.reserve(count);
@@ -116,11 +118,10 @@ std::vector<DiscoveryEntry> SCProcessDiscoverySwift::getProcessEntries() {
     std::string bundle = name;
     if (application && application->bundleIdentifier) bundle = *application->bundleIdentifier;
 
-    std::string pid = std::to_string(record.p_pid);
-    if (!seen.insert(pid).second) continue;
+    if (!seen.insert(record.p_pid).second) continue;
     entries.push_back({{kEntryNameKey, std::move(name)},
                        {kEntryBundleIDKey, std::move(bundle)},
-                       {kEntryPidKey, std::move(pid)},
+                       {kEntryPidKey, std::to_string(record.p_pid)},
                        {kEntryParentNameKey, std::move(parent_name)}});
   }
   return entries;

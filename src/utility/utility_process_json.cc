@@ -16,11 +16,13 @@ std::optional<std::string> UtilitySwift::processesToJSON(const ProcessList& proc
   // Insertion order keeps every object in the order its members are listed
   // above; readers treat the order as insignificant.
   nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  array.get_ref<nlohmann::ordered_json::array_t&>().reserve(processes.size());
   for (const auto& process : processes) {
     if (process->localizedName && CanonicalDecomposition(*process->localizedName) == host_name) {
       continue;
     }
     nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    object.get_ref<nlohmann::ordered_json::object_t&>().reserve(6);
     if (process->pid) object["pid"] = *process->pid;
     if (process->localizedName) object["processName"] = *process->localizedName;
     if (process->parentProcessName) object["parentProcessName"] = *process->parentProcessName;
