@@ -29,13 +29,17 @@ bool IsValidUtf8(std::string_view bytes) {
   for (int32_t i = 0; i < length;) {
     UChar32 c;
     U8_NEXT(s, i, length, c);
-    if (c < 0) return false;
+    if (c < 0) {
+      return false;
+    }
   }
   return true;
 }
 
 std::string ToValidUtf8(std::string_view bytes) {
-  if (IsAscii(bytes)) return std::string(bytes);
+  if (IsAscii(bytes)) {
+    return std::string(bytes);
+  }
   std::string result;
   result.reserve(bytes.size());
   const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
@@ -61,7 +65,9 @@ std::string TrimControlAndFormat(std::string_view text) {
     int32_t next = begin;
     UChar32 c;
     U8_NEXT(s, next, length, c);
-    if (c >= 0 && !IsControlOrFormat(c)) break;
+    if (c >= 0 && !IsControlOrFormat(c)) {
+      break;
+    }
     begin = next;
   }
   int32_t end = length;
@@ -69,29 +75,41 @@ std::string TrimControlAndFormat(std::string_view text) {
     int32_t previous = end;
     UChar32 c;
     U8_PREV(s, begin, previous, c);
-    if (c >= 0 && !IsControlOrFormat(c)) break;
+    if (c >= 0 && !IsControlOrFormat(c)) {
+      break;
+    }
     end = previous;
   }
   return std::string(text.substr(static_cast<size_t>(begin), static_cast<size_t>(end - begin)));
 }
 
 std::string CanonicalDecomposition(std::string_view text) {
-  if (IsAscii(text)) return std::string(text);
+  if (IsAscii(text)) {
+    return std::string(text);
+  }
   UErrorCode status = U_ZERO_ERROR;
   const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
-  if (U_FAILURE(status)) throw std::runtime_error(u_errorName(status));
+  if (U_FAILURE(status)) {
+    throw std::runtime_error(u_errorName(status));
+  }
   const icu::UnicodeString source = icu::UnicodeString::fromUTF8(
       icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
   const icu::UnicodeString decomposed = nfd->normalize(source, status);
-  if (U_FAILURE(status)) throw std::runtime_error(u_errorName(status));
+  if (U_FAILURE(status)) {
+    throw std::runtime_error(u_errorName(status));
+  }
   std::string result;
   decomposed.toUTF8String(result);
   return result;
 }
 
 bool CanonicallyEquivalent(std::string_view a, std::string_view b) {
-  if (a == b) return true;
-  if (IsAscii(a) && IsAscii(b)) return false;
+  if (a == b) {
+    return true;
+  }
+  if (IsAscii(a) && IsAscii(b)) {
+    return false;
+  }
   return CanonicalDecomposition(a) == CanonicalDecomposition(b);
 }
 

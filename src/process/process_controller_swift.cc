@@ -15,7 +15,9 @@ constexpr char kPidMember[] = "pid";
 constexpr char kNameMember[] = "processName";
 
 bool Signal(const ProcessSwift& process, int signal) {
-  if (process.processID <= 0) return false;
+  if (process.processID <= 0) {
+    return false;
+  }
   return platform::Get<platform::PosixProcess>().kill(process.processID, signal) == 0;
 }
 

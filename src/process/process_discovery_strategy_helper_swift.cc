@@ -15,7 +15,9 @@ std::shared_ptr<SCProcessDiscoverySwift> ProcessDiscoveryStrategyHelperSwift::st
 
 void ProcessDiscoveryStrategyHelperSwift::setStrategy(
     std::shared_ptr<SCProcessDiscoverySwift> strategy) {
-  if (strategy == nullptr) throw std::invalid_argument("discovery strategy must not be null");
+  if (strategy == nullptr) {
+    throw std::invalid_argument("discovery strategy must not be null");
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   strategy_ = std::move(strategy);
 }

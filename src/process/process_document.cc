@@ -38,7 +38,9 @@ ProcessDocument ProcessDocument::Read(std::string_view text) {
 std::optional<std::string> ProcessDocument::StringMember(const nlohmann::json& entry,
                                                          const char* key) {
   auto it = entry.find(key);
-  if (it == entry.end() || !it->is_string()) return std::nullopt;
+  if (it == entry.end() || !it->is_string()) {
+    return std::nullopt;
+  }
   return it->get<std::string>();
 }
 

@@ -25,12 +25,12 @@ class ProcessDocument {
   // input.
   static ProcessDocument Read(std::string_view text);
 
-  Failure failure() const { return failure_; }
+  [[nodiscard]] Failure failure() const { return failure_; }
   // The parser's description of a kParse failure; empty otherwise.
-  const std::string& parse_error() const { return parse_error_; }
+  [[nodiscard]] const std::string& parse_error() const { return parse_error_; }
   // The process entries, each a JSON object, in document order. Only
   // meaningful when failure() is kNone.
-  const nlohmann::json& entries() const { return entries_; }
+  [[nodiscard]] const nlohmann::json& entries() const { return entries_; }
 
   // The member `key` of `entry` when it is a JSON string; nullopt for a
   // missing member or any other JSON type (a number included).

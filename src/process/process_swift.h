@@ -51,7 +51,7 @@ struct ProcessSwift {
 
   // "Process(name: <localizedName or Unknown>, pid: <pid or Unknown>, state:
   // <case name>, processType: <case name>)".
-  std::string description() const;
+  [[nodiscard]] std::string description() const;
 };
 
 using ProcessList = std::vector<std::shared_ptr<ProcessSwift>>;

@@ -22,7 +22,9 @@ namespace {
 // either end (which removes the padding).
 std::string KernelName(const platform::KinfoProc& record) {
   const std::string_view bytes(record.p_comm.data(), record.p_comm.size());
-  if (!IsValidUtf8(bytes)) return {};
+  if (!IsValidUtf8(bytes)) {
+    return {};
+  }
   return TrimControlAndFormat(bytes);
 }
 
@@ -38,7 +40,9 @@ std::optional<std::string> SCProcessDiscoverySwift::getProcessPath(const std::st
   std::array<char, platform::kProcPidPathInfoMaxSize> buffer;  // NOLINT(*-member-init)
   const int length = platform::Get<platform::LibProc>().proc_pidpath(
       AtoiPidText(processId), buffer.data(), static_cast<uint32_t>(buffer.size()));
-  if (length <= 0) return std::nullopt;
+  if (length <= 0) {
+    return std::nullopt;
+  }
   const size_t end = strnlen(buffer.data(), std::min(static_cast<size_t>(length), buffer.size()));
   return ToValidUtf8(std::string_view(buffer.data(), end));
 }
@@ -55,9 +59,13 @@ ProcessList SCProcessDiscoverySwift::getAllProcesses(const std::string& pausePha
     std::string* name = FindString(entry, kEntryNameKey);
     std::string* bundle = FindString(entry, kEntryBundleIDKey);
     std::string* parent = FindString(entry, kEntryParentNameKey);
-    if (pid == nullptr || name == nullptr || bundle == nullptr || parent == nullptr) continue;
+    if (pid == nullptr || name == nullptr || bundle == nullptr || parent == nullptr) {
+      continue;
+    }
     const std::optional<int32_t> id = ParsePidText(*pid);
-    if (!id) continue;
+    if (!id) {
+      continue;
+    }
 
     auto process = std::make_shared<ProcessSwift>();
     process->localizedName = std::move(*name);
@@ -68,7 +76,9 @@ ProcessList SCProcessDiscoverySwift::getAllProcesses(const std::string& pausePha
     process->processType = ProcessType::nonWindow;
     process->parentProcessName = std::move(*parent);
     process->processPath = getProcessPath(*pid);
-    if (owners.contains(*id)) process->processType = ProcessType::windowed;
+    if (owners.contains(*id)) {
+      process->processType = ProcessType::windowed;
+    }
     processes.push_back(std::move(process));
   }
   return processes;
@@ -80,9 +90,13 @@ std::vector<int32_t> SCProcessDiscoverySwift::getWindowOwnerPids(const std::stri
   const auto windows = platform::Get<platform::CGWindowList>().CGWindowListCopyWindowInfo(
       options, platform::kCGNullWindowID);
   std::vector<int32_t> owners;
-  if (!windows) return owners;
+  if (!windows) {
+    return owners;
+  }
   for (const platform::CGWindowInfo& window : *windows) {
-    if (!window.ownerPID) continue;
+    if (!window.ownerPID) {
+      continue;
+    }
     const double owner = *window.ownerPID;
     if (!std::isfinite(owner) || std::trunc(owner) != owner || owner < INT32_MIN ||
         owner > INT32_MAX) {
@@ -100,7 +114,7 @@ std::vector<DiscoveryEntry> SCProcessDiscoverySwift::getProcessEntries() {
     Log(kTableErrorMessage, "ERROR");
     return {};
   }
-  platform::NSWorkspace& workspace = platform::Get<platform::NSWorkspace>();
+  auto& workspace = platform::Get<platform::NSWorkspace>();
   // Pid texts are compared as the ids they spell: one text per id.
   std::unordered_set<int32_t> seen;
   seen.reserve(count);
@@ -112,13 +126,21 @@ std::vector<DiscoveryEntry> SCProcessDiscoverySwift::getProcessEntries() {
     const auto parent = workspace.runningApplicationWithProcessIdentifier(record.e_ppid);
 
     std::string parent_name;
-    if (parent && parent->localizedName) parent_name = *parent->localizedName;
+    if (parent && parent->localizedName) {
+      parent_name = *parent->localizedName;
+    }
     std::string name = KernelName(record);
-    if (application && application->localizedName) name = *application->localizedName;
+    if (application && application->localizedName) {
+      name = *application->localizedName;
+    }
     std::string bundle = name;
-    if (application && application->bundleIdentifier) bundle = *application->bundleIdentifier;
+    if (application && application->bundleIdentifier) {
+      bundle = *application->bundleIdentifier;
+    }
 
-    if (!seen.insert(record.p_pid).second) continue;
+    if (!seen.insert(record.p_pid).second) {
+      continue;
+    }
     entries.push_back({{kEntryNameKey, std::move(name)},
                        {kEntryBundleIDKey, std::move(bundle)},
                        {kEntryPidKey, std::to_string(record.p_pid)},
@@ -129,7 +151,7 @@ std::vector<DiscoveryEntry> SCProcessDiscoverySwift::getProcessEntries() {
 
 int32_t SCProcessDiscoverySwift::getKernelProcessTable(std::vector<platform::KinfoProc>& table,
                                                        size_t& count) {
-  platform::Sysctl& sysctl = platform::Get<platform::Sysctl>();
+  auto& sysctl = platform::Get<platform::Sysctl>();
   count = 0;
   for (;;) {
     size_t size = 0;
@@ -148,7 +170,9 @@ int32_t SCProcessDiscoverySwift::getKernelProcessTable(std::vector<platform::Kin
       return 0;
     }
     table.clear();
-    if (error != ENOMEM) return error;
+    if (error != ENOMEM) {
+      return error;
+    }
     // The table grew between the two calls: ask for its size again.
   }
 }

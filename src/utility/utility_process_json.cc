@@ -9,7 +9,9 @@
 namespace osxnatives {
 
 std::optional<std::string> UtilitySwift::processesToJSON(const ProcessList& processes) {
-  if (processes.empty()) return std::nullopt;
+  if (processes.empty()) {
+    return std::nullopt;
+  }
   const std::string host_name = CanonicalDecomposition(
       platform::Get<platform::NSWorkspace>().currentApplication().localizedName.value_or(""));
 
@@ -23,10 +25,18 @@ std::optional<std::string> UtilitySwift::processesToJSON(const ProcessList& proc
     }
     nlohmann::ordered_json object = nlohmann::ordered_json::object();
     object.get_ref<nlohmann::ordered_json::object_t&>().reserve(6);
-    if (process->pid) object["pid"] = *process->pid;
-    if (process->localizedName) object["processName"] = *process->localizedName;
-    if (process->parentProcessName) object["parentProcessName"] = *process->parentProcessName;
-    if (process->processPath) object["processPath"] = *process->processPath;
+    if (process->pid) {
+      object["pid"] = *process->pid;
+    }
+    if (process->localizedName) {
+      object["processName"] = *process->localizedName;
+    }
+    if (process->parentProcessName) {
+      object["parentProcessName"] = *process->parentProcessName;
+    }
+    if (process->processPath) {
+      object["processPath"] = *process->processPath;
+    }
     object["processType"] = DocumentText(process->processType);
     object["state"] = DocumentText(process->state);
     array.push_back(std::move(object));

@@ -35,7 +35,9 @@ class DiscoveryTest : public ::testing::Test {
 
   std::shared_ptr<ProcessSwift> Find(const ProcessList& list, int32_t pid) {
     for (const auto& p : list) {
-      if (p->processID == pid) return p;
+      if (p->processID == pid) {
+        return p;
+      }
     }
     return nullptr;
   }
@@ -61,7 +63,9 @@ TEST_F(DiscoveryTest, RecordsTakeApplicationNamesOrKernelNames) {
   const ProcessList list = discovery_.getAllProcesses("");
   ASSERT_EQ(list.size(), 5U);
   std::vector<int32_t> order;
-  for (const auto& p : list) order.push_back(p->processID);
+  for (const auto& p : list) {
+    order.push_back(p->processID);
+  }
   EXPECT_EQ(order, (std::vector<int32_t>{1, 501, 502, 503, 600}));
 
   const auto& launchd = *list[0];
@@ -269,7 +273,9 @@ TEST_F(DiscoveryTest, HelperForwardsToTheStrategyInUse) {
   const ProcessList direct = discovery_.getAllProcesses("");
   const ProcessList through = helper.getAllProcesses("");
   ASSERT_EQ(through.size(), direct.size());
-  for (size_t i = 0; i < direct.size(); ++i) EXPECT_EQ(through[i]->pid, direct[i]->pid);
+  for (size_t i = 0; i < direct.size(); ++i) {
+    EXPECT_EQ(through[i]->pid, direct[i]->pid);
+  }
   EXPECT_EQ(helper.getProcessPath("3"), "/three");
   EXPECT_EQ(helper.getProcessPath("4"), std::nullopt);
 

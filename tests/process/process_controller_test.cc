@@ -137,10 +137,14 @@ TEST_P(EveryOperationTest, OnlyPositiveIdsAreEverSignalled) {
                 {GetParam().summary_prefix +
                      "a, zero, all, min, number, missing, malformed, blank, big, null, , ",
                  "INFO"}}));
-  if (!returns_list()) return;
+  if (!returns_list()) {
+    return;
+  }
   ASSERT_TRUE(result.has_value());
   std::vector<std::string> failed;
-  for (const auto& p : *result) failed.push_back(*p.get()->localizedName);
+  for (const auto& p : *result) {
+    failed.push_back(*p->localizedName);
+  }
   EXPECT_EQ(failed, (std::vector<std::string>{"zero", "all", "min", "number", "missing",
                                               "malformed", "blank", "big", "null"}));
 }

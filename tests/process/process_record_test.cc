@@ -77,7 +77,9 @@ TEST(PidTextTest, StrictSigned32BitDecimal) {
                    3),
        std::nullopt},
   };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(ParsePidText(text), expected) << text;
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(ParsePidText(text), expected) << text;
+  }
 }
 
 TEST(PidTextTest, AtoiReadsALeadingNumber) {
@@ -155,7 +157,9 @@ TEST_F(ProcessesToJsonTest, HostComparisonIsCanonicalWithoutCaseFolding) {
       {Named("Cafe\xCC\x81", "1"), Named("CAF\xC3\x89", "2"), Named("Cafe", "3"),
        Named("Caf\xC3\xA9", "4"), Named(std::nullopt, "5")}));
   std::vector<std::string> pids;
-  for (const auto& p : doc["processes"]) pids.push_back(p["pid"]);
+  for (const auto& p : doc["processes"]) {
+    pids.push_back(p["pid"]);
+  }
   EXPECT_EQ(pids, (std::vector<std::string>{"2", "3", "5"}));
 }
 

@@ -2,11 +2,11 @@
 // starts itself. Every signal goes to one of those children by its recorded
 // pid (or to a pid that cannot exist); nothing else is ever signalled.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -22,8 +22,6 @@
 #include "tests/support/sim_desktop.h"
 #include "tests/support/temp_dir.h"
 
-extern char** environ;
-
 namespace osxnatives {
 namespace {
 
@@ -38,7 +36,9 @@ pid_t Spawn(const std::string& path, const std::string& argv0) {
   std::string seconds = "600";
   char* argv[] = {const_cast<char*>(argv0.c_str()), seconds.data(), nullptr};
   pid_t pid = 0;
-  if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+  if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    return -1;
+  }
   return pid;
 }
 
@@ -93,7 +93,9 @@ class RealProcessTest : public ::testing::Test {
     nlohmann::json processes = nlohmann::json::array();
     for (const auto& entry : listing["processes"]) {
       for (pid_t pid : children_) {
-        if (entry["pid"] == std::to_string(pid)) processes.push_back(entry);
+        if (entry["pid"] == std::to_string(pid)) {
+          processes.push_back(entry);
+        }
       }
     }
     return {{"processes", processes}};
@@ -133,7 +135,7 @@ TEST_F(RealProcessTest, ListingShowsChildrenAndLeavesTheHostOut) {
 
 TEST_F(RealProcessTest, KernelTableHasParentIds) {
   size_t count = 0;
-  platform::Sysctl& sysctl = platform::Get<platform::Sysctl>();
+  auto& sysctl = platform::Get<platform::Sysctl>();
   ASSERT_EQ(sysctl.KernProcAll(nullptr, &count), 0);
   std::vector<platform::KinfoProc> table(count);
   ASSERT_EQ(sysctl.KernProcAll(table.data(), &count), 0);
@@ -167,7 +169,9 @@ TEST_F(RealProcessTest, ListedDocumentPausesResumesAndKillsTheChildren) {
   }
 
   SecurityControllerSwift().resumeAll(document);
-  for (pid_t pid : children_) EXPECT_TRUE(WIFCONTINUED(NextChange(pid)));
+  for (pid_t pid : children_) {
+    EXPECT_TRUE(WIFCONTINUED(NextChange(pid)));
+  }
 
   EXPECT_EQ(SecurityControllerSwift().killAll(document), "");
   for (pid_t pid : children_) {
@@ -206,7 +210,7 @@ TEST_F(RealProcessTest, PathsOfRealProcesses) {
 
 TEST(RealPosixProcessTest, RefusesIdsThatNameGroups) {
   // Signal 0 only checks for existence, so even a broken guard sends nothing.
-  platform::PosixProcess& process = platform::Get<platform::PosixProcess>();
+  auto& process = platform::Get<platform::PosixProcess>();
   for (int32_t pid : {0, -1, -getpgrp()}) {
     errno = 0;
     EXPECT_EQ(process.kill(pid, 0), -1) << pid;

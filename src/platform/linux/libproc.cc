@@ -16,11 +16,15 @@ class ProcLibProc : public LibProc {
   ProcLibProc() : proc_fd_(open("/proc", O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
 
   int proc_pidpath(int32_t pid, char* buffer, uint32_t size) override {
-    if (pid <= 0 || size == 0 || proc_fd_ < 0) return 0;
+    if (pid <= 0 || size == 0 || proc_fd_ < 0) {
+      return 0;
+    }
     char link[32];
     std::snprintf(link, sizeof link, "%d/exe", pid);
     const ssize_t length = readlinkat(proc_fd_, link, buffer, size - 1);
-    if (length <= 0) return 0;
+    if (length <= 0) {
+      return 0;
+    }
     buffer[length] = '\0';
     return static_cast<int>(length);
   }

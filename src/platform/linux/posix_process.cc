@@ -1,10 +1,10 @@
 // kill and getpid on Linux: the real calls.
 #include "platform/posix_process.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 namespace osxnatives::platform {
 namespace {

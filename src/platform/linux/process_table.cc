@@ -19,11 +19,15 @@ namespace {
 
 // The process id a /proc entry names, or nullopt for the other entries.
 std::optional<int32_t> PidOfEntry(const char* name) {
-  if (*name < '1' || *name > '9') return std::nullopt;
+  if (*name < '1' || *name > '9') {
+    return std::nullopt;
+  }
   char* end = nullptr;
   errno = 0;
   const long pid = std::strtol(name, &end, 10);
-  if (*end != '\0' || errno != 0 || pid > INT32_MAX) return std::nullopt;
+  if (*end != '\0' || errno != 0 || pid > INT32_MAX) {
+    return std::nullopt;
+  }
   return static_cast<int32_t>(pid);
 }
 
@@ -33,7 +37,9 @@ bool ReadRecord(int proc_fd, int32_t pid, KinfoProc& record) {
   char path[32];
   std::snprintf(path, sizeof path, "%d/stat", pid);
   const int fd = openat(proc_fd, path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    return false;
+  }
   // Everything after the command name is numbers and one state letter, so
   // the first 512 bytes always hold the name and the parent id.
   char line[512];
@@ -42,18 +48,26 @@ bool ReadRecord(int proc_fd, int32_t pid, KinfoProc& record) {
     length = read(fd, line, sizeof line - 1);
   } while (length < 0 && errno == EINTR);
   close(fd);
-  if (length <= 0) return false;
+  if (length <= 0) {
+    return false;
+  }
   line[length] = '\0';
 
   char* open = static_cast<char*>(std::memchr(line, '(', static_cast<size_t>(length)));
   char* close_paren = static_cast<char*>(memrchr(line, ')', static_cast<size_t>(length)));
-  if (open == nullptr || close_paren == nullptr || close_paren < open) return false;
+  if (open == nullptr || close_paren == nullptr || close_paren < open) {
+    return false;
+  }
   // ") S ppid"
   const char* rest = close_paren + 1;
-  if (rest[0] != ' ' || rest[1] == '\0' || rest[2] != ' ') return false;
+  if (rest[0] != ' ' || rest[1] == '\0' || rest[2] != ' ') {
+    return false;
+  }
   char* end = nullptr;
   const long ppid = std::strtol(rest + 3, &end, 10);
-  if (end == rest + 3) return false;
+  if (end == rest + 3) {
+    return false;
+  }
 
   record = KinfoProc{};
   record.p_pid = pid;
@@ -69,7 +83,9 @@ bool ReadRecord(int proc_fd, int32_t pid, KinfoProc& record) {
 // which is never below the number this pid namespace can see.
 std::optional<size_t> QuickProcessBound() {
   struct stat root {};
-  if (stat("/proc", &root) != 0 || root.st_nlink < 2) return std::nullopt;
+  if (stat("/proc", &root) != 0 || root.st_nlink < 2) {
+    return std::nullopt;
+  }
   return static_cast<size_t>(root.st_nlink);
 }
 
@@ -83,14 +99,18 @@ class ProcProcessTable : public Sysctl {
       }
     }
     DIR* proc = opendir("/proc");
-    if (proc == nullptr) return errno;
+    if (proc == nullptr) {
+      return errno;
+    }
     const int proc_fd = dirfd(proc);
     size_t found = 0;
     int error = 0;
     errno = 0;
     while (const dirent* entry = readdir(proc)) {
       const std::optional<int32_t> pid = PidOfEntry(entry->d_name);
-      if (!pid) continue;
+      if (!pid) {
+        continue;
+      }
       if (table == nullptr) {
         ++found;
         continue;
@@ -99,11 +119,17 @@ class ProcProcessTable : public Sysctl {
         error = ENOMEM;
         break;
       }
-      if (ReadRecord(proc_fd, *pid, table[found])) ++found;
+      if (ReadRecord(proc_fd, *pid, table[found])) {
+        ++found;
+      }
     }
-    if (error == 0 && errno != 0) error = errno;
+    if (error == 0 && errno != 0) {
+      error = errno;
+    }
     closedir(proc);
-    if (error != 0) return error;
+    if (error != 0) {
+      return error;
+    }
     *count = table == nullptr ? WithRoom(found) : found;
     return 0;
   }

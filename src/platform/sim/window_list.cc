@@ -17,7 +17,9 @@ namespace sim {
 
 SimWindowList::SimWindowList(Desktop& desktop, int32_t host_pid) {
   const nlohmann::json* list = desktop.scenario().Find("windows");
-  if (list == nullptr) return;
+  if (list == nullptr) {
+    return;
+  }
   if (!list->is_array()) {
     Warn("scenario key \"windows\" is not an array; using its default");
     return;
@@ -58,7 +60,9 @@ std::optional<std::vector<CGWindowInfo>> SimWindowList::CGWindowListCopyWindowIn
   const bool on_screen_only = (option & kOnScreen) != 0;
   std::vector<CGWindowInfo> result;
   for (const Window& window : windows_) {
-    if (on_screen_only && !window.on_screen) continue;
+    if (on_screen_only && !window.on_screen) {
+      continue;
+    }
     result.push_back(window.info);
   }
   return result;
