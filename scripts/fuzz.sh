@@ -15,9 +15,9 @@ for target in process_document; do
   mkdir -p "$work/$target"
   cp "$root/fuzz/corpus/$target/"* "$work/$target/"
   if ! "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 \
-    -rss_limit_mb=2048 -print_final_stats=1 "$work/$target" >"$work/$target.log" 2>&1; then
+    -artifact_prefix="$build/" -rss_limit_mb=2048 -print_final_stats=1 "$work/$target" >"$work/$target.log" 2>&1; then
     tail -n 60 "$work/$target.log" >&2
-    echo "fuzz.sh: $target failed" >&2
+    echo "fuzz.sh: $target failed; the input that failed is in $build/" >&2
     exit 1
   fi
   tail -n 6 "$work/$target.log"
