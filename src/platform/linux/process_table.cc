@@ -105,8 +105,15 @@ class ProcProcessTable : public Sysctl {
     const int proc_fd = dirfd(proc);
     size_t found = 0;
     int error = 0;
-    errno = 0;
-    while (const dirent* entry = readdir(proc)) {
+    for (;;) {
+      // Only readdir's own errno counts: reading a record of a process that
+      // has just ended sets errno too, and that is no failure of the walk.
+      errno = 0;
+      const dirent* entry = readdir(proc);
+      if (entry == nullptr) {
+        error = errno;
+        break;
+      }
       const std::optional<int32_t> pid = PidOfEntry(entry->d_name);
       if (!pid) {
         continue;
@@ -122,9 +129,6 @@ class ProcProcessTable : public Sysctl {
       if (ReadRecord(proc_fd, *pid, table[found])) {
         ++found;
       }
-    }
-    if (error == 0 && errno != 0) {
-      error = errno;
     }
     closedir(proc);
     if (error != 0) {
