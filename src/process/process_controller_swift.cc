@@ -14,11 +14,15 @@ namespace {
 constexpr char kPidMember[] = "pid";
 constexpr char kNameMember[] = "processName";
 
+// Sends `signal` to the one process the record names. Ids of 0 or less would
+// reach process groups or every process, and the library's own id would stop
+// or end the exam browser itself: none of them is ever signalled.
 bool Signal(const ProcessSwift& process, int signal) {
-  if (process.processID <= 0) {
+  auto& posix = platform::Get<platform::PosixProcess>();
+  if (process.processID <= 0 || process.processID == posix.getpid()) {
     return false;
   }
-  return platform::Get<platform::PosixProcess>().kill(process.processID, signal) == 0;
+  return posix.kill(process.processID, signal) == 0;
 }
 
 // How pause and kill differ: the command they run and the lines they write.

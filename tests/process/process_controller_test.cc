@@ -149,6 +149,19 @@ TEST_P(EveryOperationTest, OnlyPositiveIdsAreEverSignalled) {
                                               "malformed", "blank", "big", "null"}));
 }
 
+TEST_P(EveryOperationTest, TheLibrarysOwnProcessIsNeverSignalled) {
+  process_.alive = {process_.own_pid, 77};
+  const std::string own = std::to_string(process_.own_pid);
+  const auto result = Run(R"({"processes": [{"pid": ")" + own +
+                          R"(", "processName": "host"}, {"pid": "77", "processName": "other"}]})");
+  EXPECT_EQ(process_.sent(), (std::vector<Sent>{{77, GetParam().signal}}));
+  if (returns_list()) {
+    ASSERT_TRUE(result.has_value());
+    ASSERT_EQ(result->size(), 1U);
+    EXPECT_EQ(*(*result)[0]->localizedName, "host");
+  }
+}
+
 TEST_P(EveryOperationTest, DocumentWrittenByTheLibraryIsAccepted) {
   process_.alive = {412};
   const auto result = Run(R"({"processes": [
