@@ -32,7 +32,9 @@ void DisplayHandlerSwift::captureDisplay() {
   Log("Showing main display: mainDisplayId=" + Signed(mainDisplay), "INFO");
   count = std::min(count, maxDisplays);
   for (uint32_t i = 0; i < count; ++i) {
-    if (active[i] == mainDisplay) continue;
+    if (active[i] == mainDisplay) {
+      continue;
+    }
     Log("Hiding non-main display: displayId=" + Signed(active[i]), "INFO");
     displays.CGDisplayCapture(active[i]);
   }

@@ -22,22 +22,32 @@ constexpr char kCornerName[] = "CoreDockSetExposeCornerAction";
 // The dictionary's text form: ["key": value, …], or [:] when empty. Corner
 // keys come first, in corner order.
 std::string Describe(const PlistIO::Dictionary& dict) {
-  if (dict.empty()) return "[:]";
+  if (dict.empty()) {
+    return "[:]";
+  }
   std::string text = "[";
   bool first = true;
   auto add = [&](const std::string& key, const nlohmann::json& value) {
-    if (!first) text += ", ";
+    if (!first) {
+      text += ", ";
+    }
     first = false;
     text += "\"" + key + "\": " + (value.is_string() ? value.get<std::string>() : value.dump());
   };
   for (std::string_view key : InputHandlerSwift::HOT_CORNER_KEYS) {
     auto it = dict.find(key);
-    if (it != dict.end()) add(std::string(key), *it);
+    if (it != dict.end()) {
+      add(std::string(key), *it);
+    }
   }
   for (const auto& [key, value] : dict.items()) {
     bool corner = false;
-    for (std::string_view known : InputHandlerSwift::HOT_CORNER_KEYS) corner |= key == known;
-    if (!corner) add(key, value);
+    for (std::string_view known : InputHandlerSwift::HOT_CORNER_KEYS) {
+      corner |= key == known;
+    }
+    if (!corner) {
+      add(key, value);
+    }
   }
   return text + "]";
 }
@@ -46,9 +56,13 @@ std::string Describe(const PlistIO::Dictionary& dict) {
 
 std::optional<std::string> InputHandlerSwift::hostBundleName() {
   nlohmann::json info = platform::Get<platform::NSBundle>().infoDictionary();
-  if (!info.is_object()) return std::nullopt;
+  if (!info.is_object()) {
+    return std::nullopt;
+  }
   auto it = info.find("CFBundleName");
-  if (it == info.end() || !it->is_string()) return std::nullopt;
+  if (it == info.end() || !it->is_string()) {
+    return std::nullopt;
+  }
   return it->get<std::string>();
 }
 
@@ -75,7 +89,9 @@ void InputHandlerSwift::saveUserSettingsAndDisable() {
     Log("Hot corner settings found at startup: " + compactDescription(Describe(settings)).value(),
         "INFO");
     settings[HOTKEYS_KEY] = disabled;
-    if (plistIO) plistIO->write(settings);
+    if (plistIO) {
+      plistIO->write(settings);
+    }
   }
   updateHotCornerSettings(PlistIO::Dictionary::object());
 }
@@ -95,7 +111,9 @@ void InputHandlerSwift::restoreUserSettingsFrom(PlistIO* plistIO) {
   updateHotCornerSettings(*saved);
   if (!saved->empty()) {
     auto it = saved->find(HOTKEYS_KEY);
-    if (it != saved->end() && it->is_string()) applySymbolicHotKeys(it->get<std::string>());
+    if (it != saved->end() && it->is_string()) {
+      applySymbolicHotKeys(it->get<std::string>());
+    }
   }
   if (!plistIO->url()) {
     PrintLine("plistIO or its URL is nil; cannot remove item.");
@@ -110,7 +128,9 @@ void InputHandlerSwift::restoreUserSettingsFrom(PlistIO* plistIO) {
 void InputHandlerSwift::updateHotCornerSettings(const PlistIO::Dictionary& dict) {
   std::unique_ptr<platform::CFBundleRef> bundle =
       platform::Get<platform::CFBundles>().CFBundleCreate(platform::kHIServicesBundlePath);
-  if (!bundle) return;
+  if (!bundle) {
+    return;
+  }
   bundle->CFBundleLoadExecutable();
   std::optional<platform::BundleFunction> setCorner =
       bundle->CFBundleGetFunctionPointerForName(kCornerName);
@@ -124,12 +144,18 @@ void InputHandlerSwift::updateHotCornerSettings(const PlistIO::Dictionary& dict)
 }
 
 int32_t InputHandlerSwift::cornerActionFor(const PlistIO::Dictionary& dict, std::string_view key) {
-  if (!dict.is_object()) return 0;
+  if (!dict.is_object()) {
+    return 0;
+  }
   auto it = dict.find(key);
-  if (it == dict.end()) return 0;
+  if (it == dict.end()) {
+    return 0;
+  }
   constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
   constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-  if (it->is_boolean()) return it->get<bool>() ? 1 : 0;
+  if (it->is_boolean()) {
+    return it->get<bool>() ? 1 : 0;
+  }
   if (it->is_number_unsigned()) {
     return it->get<uint64_t>() <= static_cast<uint64_t>(kMax)
                ? static_cast<int32_t>(it->get<uint64_t>())
@@ -151,10 +177,14 @@ int32_t InputHandlerSwift::cornerActionFor(const PlistIO::Dictionary& dict, std:
 
 std::optional<std::string> InputHandlerSwift::compactDescription(
     const std::optional<std::string>& text) {
-  if (!text) return std::nullopt;
+  if (!text) {
+    return std::nullopt;
+  }
   std::string compact;
   for (char c : *text) {
-    if (c == ' ') continue;
+    if (c == ' ') {
+      continue;
+    }
     compact.push_back(c == '\n' ? ' ' : c);
   }
   return compact;
@@ -165,23 +195,35 @@ std::vector<std::string> InputHandlerSwift::hotKeyListEntries(std::string_view l
   for (;;) {
     const size_t comma = list.find(',');
     entries.emplace_back(list.substr(0, comma));
-    if (comma == std::string_view::npos) return entries;
+    if (comma == std::string_view::npos) {
+      return entries;
+    }
     list.remove_prefix(comma + 1);
   }
 }
 
 std::optional<int32_t> InputHandlerSwift::hotKeyId(std::string_view entry) {
   std::string_view digits = entry;
-  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
-  if (digits.empty()) return std::nullopt;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+    digits.remove_prefix(1);
+  }
+  if (digits.empty()) {
+    return std::nullopt;
+  }
   for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
+    if (c < '0' || c > '9') {
+      return std::nullopt;
+    }
   }
   // from_chars takes "-" but not "+".
-  if (entry.front() == '+') entry.remove_prefix(1);
+  if (entry.front() == '+') {
+    entry.remove_prefix(1);
+  }
   int64_t value = 0;
   auto [end, error] = std::from_chars(entry.data(), entry.data() + entry.size(), value);
-  if (error != std::errc() || end != entry.data() + entry.size()) return std::nullopt;
+  if (error != std::errc() || end != entry.data() + entry.size()) {
+    return std::nullopt;
+  }
   // The setter takes a 32-bit id: a larger one names no hot key and is
   // skipped, like any other entry that is not an id.
   if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) {
@@ -209,12 +251,18 @@ std::string InputHandlerSwift::applySymbolicHotKeys(const std::optional<std::str
   bool enabled = false;
   if (!list) {
     for (int32_t id = 0; id < kHotKeyIdCount; ++id) {
-      if (!probe || (*probe)(id, 0) == 0) continue;
-      if (id == SWITCH_WINDOW_HOT_KEY || id == ZOOM_HOT_KEY) continue;
+      if (!probe || (*probe)(id, 0) == 0) {
+        continue;
+      }
+      if (id == SWITCH_WINDOW_HOT_KEY || id == ZOOM_HOT_KEY) {
+        continue;
+      }
       entries.push_back(std::to_string(id));
     }
     for (const std::string& entry : entries) {
-      if (!result.empty()) result.push_back(',');
+      if (!result.empty()) {
+        result.push_back(',');
+      }
       result += entry;
     }
   } else {
@@ -226,7 +274,9 @@ std::string InputHandlerSwift::applySymbolicHotKeys(const std::optional<std::str
       "INFO");
   for (const std::string& entry : entries) {
     std::optional<int32_t> id = hotKeyId(entry);
-    if (!id || !setter) continue;
+    if (!id || !setter) {
+      continue;
+    }
     (*setter)(*id, enabled ? 1 : 0);
   }
   return result;
@@ -234,7 +284,9 @@ std::string InputHandlerSwift::applySymbolicHotKeys(const std::optional<std::str
 
 void InputHandlerSwift::collectHotCornerSettings(PlistIO::Dictionary& settings) {
   std::optional<PlistIO::Dictionary> dock = readHomePlist(std::string(kDockPreferences));
-  if (!dock) return;
+  if (!dock) {
+    return;
+  }
   for (std::string_view key : HOT_CORNER_KEYS) {
     settings[std::string(key)] = cornerValue(&*dock, std::string(key));
   }
@@ -242,37 +294,59 @@ void InputHandlerSwift::collectHotCornerSettings(PlistIO::Dictionary& settings) 
 
 std::optional<PlistIO::Dictionary> InputHandlerSwift::readHomePlist(
     const std::optional<std::string>& relativePath) {
-  if (!relativePath) return std::nullopt;
+  if (!relativePath) {
+    return std::nullopt;
+  }
   auto& files = platform::Get<platform::NSFileManager>();
   std::string path = files.NSHomeDirectory();
-  while (!path.empty() && path.back() == '/') path.pop_back();
-  if (relativePath->empty() || relativePath->front() != '/') path.push_back('/');
+  while (!path.empty() && path.back() == '/') {
+    path.pop_back();
+  }
+  if (relativePath->empty() || relativePath->front() != '/') {
+    path.push_back('/');
+  }
   path += *relativePath;
   std::optional<std::string> bytes = files.contentsAtPath(path);
-  if (!bytes) return std::nullopt;
+  if (!bytes) {
+    return std::nullopt;
+  }
   platform::PropertyListResult parsed =
       platform::Get<platform::NSPropertyListSerialization>().propertyListWithData(*bytes);
   if (!parsed.plist) {
     PrintLine("Error reading plist: " + parsed.error);
     return std::nullopt;
   }
-  if (!parsed.plist->is_object()) return std::nullopt;
+  if (!parsed.plist->is_object()) {
+    return std::nullopt;
+  }
   return std::move(*parsed.plist);
 }
 
 int64_t InputHandlerSwift::cornerValue(const PlistIO::Dictionary* dict,
                                        const std::optional<std::string>& key) {
-  if (dict == nullptr || !dict->is_object()) return 0;
+  if (dict == nullptr || !dict->is_object()) {
+    return 0;
+  }
   auto it = dict->find(key.value_or(""));
-  if (it == dict->end()) return 0;
-  if (it->is_boolean()) return it->get<bool>() ? 1 : 0;
-  if (it->is_number_unsigned()) return static_cast<int64_t>(it->get<uint64_t>());
-  if (it->is_number_integer()) return it->get<int64_t>();
+  if (it == dict->end()) {
+    return 0;
+  }
+  if (it->is_boolean()) {
+    return it->get<bool>() ? 1 : 0;
+  }
+  if (it->is_number_unsigned()) {
+    return static_cast<int64_t>(it->get<uint64_t>());
+  }
+  if (it->is_number_integer()) {
+    return it->get<int64_t>();
+  }
   if (it->is_number_float()) {
     const double value = it->get<double>();
     // Truncated like NSNumber's integer value; beyond 64 bits it names no
     // action at all.
-    if (!std::isfinite(value) || value <= -9.2e18 || value >= 9.2e18) return 0;
+    if (!std::isfinite(value) || value <= -9.2e18 || value >= 9.2e18) {
+      return 0;
+    }
     return static_cast<int64_t>(value);
   }
   return 0;

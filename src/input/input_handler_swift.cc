@@ -20,7 +20,9 @@ void InputHandlerSwift::start() {
         std::string("InputHandler service was running though inputDisabled was ") +
         (inputDisabled_ ? "1" : "0"));
   }
-  if (serviceRunning_ || !inputDisabled_) return;
+  if (serviceRunning_ || !inputDisabled_) {
+    return;
+  }
   saveUserSettingsAndDisable();
   runLockCommands();
   serviceRunning_ = true;
@@ -28,7 +30,9 @@ void InputHandlerSwift::start() {
 }
 
 void InputHandlerSwift::stop() {
-  if (!serviceRunning_) return;
+  if (!serviceRunning_) {
+    return;
+  }
   restoreUserSettings();
   runUnlockCommands();
   notificationCenter_->setDelegate(originalDelegate_);
@@ -37,17 +41,23 @@ void InputHandlerSwift::stop() {
 }
 
 void InputHandlerSwift::runLockCommands() {
-  for (const char* command : kLockCommands) runShellCommand(command);
+  for (const char* command : kLockCommands) {
+    runShellCommand(command);
+  }
 }
 
 void InputHandlerSwift::runUnlockCommands() {
-  for (const char* command : kUnlockCommands) runShellCommand(command);
+  for (const char* command : kUnlockCommands) {
+    runShellCommand(command);
+  }
 }
 
 void InputHandlerSwift::runShellCommand(const std::string& command) {
   platform::TaskOutcome outcome =
       platform::Get<platform::NSTask>().launchAndWait("/bin/bash", {"-c", command});
-  if (!outcome.launched) Log("Unable to run shell command: " + outcome.error, "ERROR");
+  if (!outcome.launched) {
+    Log("Unable to run shell command: " + outcome.error, "ERROR");
+  }
 }
 
 void InputHandlerSwift::userNotificationCenterDidDeliverNotification(

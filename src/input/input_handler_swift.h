@@ -42,7 +42,7 @@ class InternalInconsistencyException : public std::logic_error {
   static constexpr char kName[] = "NSInternalInconsistencyException";
   explicit InternalInconsistencyException(const std::string& reason)
       : std::logic_error(std::string(kName) + ": " + reason), reason_(reason) {}
-  const std::string& reason() const { return reason_; }
+  [[nodiscard]] const std::string& reason() const { return reason_; }
 
  private:
   std::string reason_;
@@ -97,21 +97,26 @@ class InputHandlerSwift : public platform::NSUserNotificationCenterDelegate {
   InputHandlerSwift(const InputHandlerSwift&) = delete;
   InputHandlerSwift& operator=(const InputHandlerSwift&) = delete;
 
-  bool inputDisabled() const { return inputDisabled_; }
+  [[nodiscard]] bool inputDisabled() const { return inputDisabled_; }
   void setInputDisabled(bool value) { inputDisabled_ = value; }
-  bool serviceRunning() const { return serviceRunning_; }
+  [[nodiscard]] bool serviceRunning() const { return serviceRunning_; }
   void setServiceRunning(bool value) { serviceRunning_ = value; }
-  const std::string& pathToCoreGraphicsBundle() const { return pathToCoreGraphicsBundle_; }
+  [[nodiscard]] const std::string& pathToCoreGraphicsBundle() const {
+    return pathToCoreGraphicsBundle_;
+  }
   void setPathToCoreGraphicsBundle(std::string path) {
     pathToCoreGraphicsBundle_ = std::move(path);
   }
-  platform::NSUserNotificationCenter& notificationCenter() const { return *notificationCenter_; }
+  [[nodiscard]] platform::NSUserNotificationCenter& notificationCenter() const {
+    return *notificationCenter_;
+  }
   void setNotificationCenter(platform::NSUserNotificationCenter& center) {
     notificationCenter_ = &center;
   }
-  bool wasNotificationCenterRunning() const { return wasNotificationCenterRunning_; }
+  [[nodiscard]] bool wasNotificationCenterRunning() const { return wasNotificationCenterRunning_; }
   void setWasNotificationCenterRunning(bool value) { wasNotificationCenterRunning_ = value; }
-  const std::shared_ptr<platform::NSUserNotificationCenterDelegate>& originalDelegate() const {
+  [[nodiscard]] const std::shared_ptr<platform::NSUserNotificationCenterDelegate>&
+  originalDelegate() const {
     return originalDelegate_;
   }
   void setOriginalDelegate(std::shared_ptr<platform::NSUserNotificationCenterDelegate> delegate) {
@@ -135,7 +140,7 @@ class InputHandlerSwift : public platform::NSUserNotificationCenterDelegate {
 
   // Notification-centre callbacks: each logs one "INFO" line with the
   // notification's title. Nothing registers them with the centre.
-  std::string delegateName() const override { return "InputHandlerSwift"; }
+  [[nodiscard]] std::string delegateName() const override { return "InputHandlerSwift"; }
   void userNotificationCenterDidDeliverNotification(
       platform::NSUserNotificationCenter& center,
       const platform::NSUserNotification& notification) override;

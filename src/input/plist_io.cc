@@ -15,8 +15,12 @@ std::optional<std::filesystem::path> PlistIO::constructDirURL(
     return std::nullopt;
   }
   std::filesystem::path folder(*support.path);
-  if (dir1) folder /= *dir1;
-  if (dir2) folder /= *dir2;
+  if (dir1) {
+    folder /= *dir1;
+  }
+  if (dir2) {
+    folder /= *dir2;
+  }
   return folder;
 }
 
@@ -40,12 +44,16 @@ std::shared_ptr<PlistIO> PlistIO::init(std::string_view plistFilename,
 
 std::optional<PlistIO::Dictionary> PlistIO::read() {
   auto& files = platform::Get<platform::NSFileManager>();
-  if (url_ && !files.fileExistsAtPath(url_->string())) write(std::nullopt);
+  if (url_ && !files.fileExistsAtPath(url_->string())) {
+    write(std::nullopt);
+  }
   if (url_) {
     if (auto bytes = files.contentsAtPath(url_->string())) {
       platform::PropertyListResult parsed =
           platform::Get<platform::NSPropertyListSerialization>().propertyListWithData(*bytes);
-      if (parsed.plist && parsed.plist->is_object()) return std::move(*parsed.plist);
+      if (parsed.plist && parsed.plist->is_object()) {
+        return std::move(*parsed.plist);
+      }
     }
   }
   PrintLine("ERROR: unable to read .plist file: " + (url_ ? FileURLText(*url_) : "nil"));

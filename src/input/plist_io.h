@@ -46,7 +46,7 @@ class PlistIO {
   virtual ~PlistIO() = default;
 
   // The settings file's path; absent only when set so.
-  const std::optional<std::filesystem::path>& url() const { return url_; }
+  [[nodiscard]] const std::optional<std::filesystem::path>& url() const { return url_; }
   void setUrl(std::optional<std::filesystem::path> url) { url_ = std::move(url); }
 
   // The file's root dictionary, XML or binary. A missing file is first

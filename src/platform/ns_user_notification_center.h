@@ -23,7 +23,7 @@ class NSUserNotificationCenterDelegate {
  public:
   virtual ~NSUserNotificationCenterDelegate() = default;
   // A short name for the journal and for diagnostics.
-  virtual std::string delegateName() const = 0;
+  [[nodiscard]] virtual std::string delegateName() const = 0;
   virtual void userNotificationCenterDidDeliverNotification(
       NSUserNotificationCenter& center, const NSUserNotification& notification) = 0;
   virtual void userNotificationCenterDidActivateNotification(

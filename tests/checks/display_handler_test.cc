@@ -33,7 +33,9 @@ class Displays_ {
       : test(scenario), displays(test.desktop()), use_cg(&displays), use_screen(&displays) {}
   std::vector<uint32_t> Journal(const std::string& call) const {
     std::vector<uint32_t> ids;
-    for (const auto& entry : test.Journal(call)) ids.push_back(entry["args"]["display"]);
+    for (const auto& entry : test.Journal(call)) {
+      ids.push_back(entry["args"]["display"]);
+    }
     return ids;
   }
 
@@ -46,7 +48,10 @@ class Displays_ {
 
 std::vector<LogLine> Info(const std::vector<std::string>& messages) {
   std::vector<LogLine> lines;
-  for (const auto& message : messages) lines.push_back({message, "INFO"});
+  lines.reserve(messages.size());
+  for (const auto& message : messages) {
+    lines.push_back({message, "INFO"});
+  }
   return lines;
 }
 
@@ -163,7 +168,9 @@ TEST(SecurityControllerInputTest, ClassWideHandlersAreCreatedOnceAcrossThreads) 
       displays[i] = SecurityControllerSwift::sharedDisplayHandler().get();
     });
   }
-  for (auto& thread : threads) thread.join();
+  for (auto& thread : threads) {
+    thread.join();
+  }
   for (size_t i = 0; i < inputs.size(); ++i) {
     EXPECT_EQ(inputs[i], inputs[0]);
     EXPECT_EQ(displays[i], displays[0]);

@@ -26,7 +26,9 @@ std::vector<std::pair<int32_t, int32_t>> Corners(int32_t tl, int32_t tr, int32_t
 std::vector<int32_t> Disabled(std::vector<int32_t> off) {
   std::vector<int32_t> ids;
   for (int32_t id = 0; id < 256; ++id) {
-    if (id == 15 || id == 27 || std::count(off.begin(), off.end(), id) != 0) continue;
+    if (id == 15 || id == 27 || std::count(off.begin(), off.end(), id) != 0) {
+      continue;
+    }
     ids.push_back(id);
   }
   return ids;
@@ -34,7 +36,9 @@ std::vector<int32_t> Disabled(std::vector<int32_t> off) {
 
 std::string Join(const std::vector<int32_t>& ids) {
   std::string text;
-  for (int32_t id : ids) text += (text.empty() ? "" : ",") + std::to_string(id);
+  for (int32_t id : ids) {
+    text += (text.empty() ? "" : ",") + std::to_string(id);
+  }
   return text;
 }
 
@@ -71,7 +75,9 @@ TEST(InputHandlerTest, LockdownSavesDisablesAndSilences) {
                 "[\"wvous-tl-corner\":2,\"wvous-tr-corner\":0,\"wvous-bl-corner\":5,"
                 "\"wvous-br-corner\":0]",
                 "Notification center disabled"}));
-  for (const auto& line : lockdown.host.logs()) EXPECT_EQ(line.level, "INFO");
+  for (const auto& line : lockdown.host.logs()) {
+    EXPECT_EQ(line.level, "INFO");
+  }
   // Hot keys first, corners after them, then the commands.
   const auto journal = lockdown.Journal();
   EXPECT_EQ(journal.front()["call"], "CGSSetSymbolicHotKeyEnabled");
@@ -298,7 +304,9 @@ TEST(HotKeyWalkTest, FifteenAndTwentySevenAreNeverDisabledButAreRestored) {
   InputHandlerSwift handler(true);
   std::vector<int32_t> all;
   for (int32_t id = 0; id < 256; ++id) {
-    if (id != 15 && id != 27) all.push_back(id);
+    if (id != 15 && id != 27) {
+      all.push_back(id);
+    }
   }
   EXPECT_EQ(handler.applySymbolicHotKeys(std::nullopt), Join(all));
   EXPECT_TRUE(lockdown.bundles.hotKeyEnabled(15));
@@ -332,7 +340,9 @@ TEST_P(RestoreListTest, EnablesTheValidIdsOnly) {
   EXPECT_EQ(lockdown.Messages().back(),
             "Setting " + std::to_string(GetParam().entries) + " HotKeys to enabled-status: true");
   std::vector<std::pair<int32_t, bool>> expected;
-  for (int32_t id : GetParam().enabled) expected.emplace_back(id, true);
+  for (int32_t id : GetParam().enabled) {
+    expected.emplace_back(id, true);
+  }
   EXPECT_EQ(lockdown.HotKeyCalls(), expected);
 }
 
@@ -401,7 +411,9 @@ class DockPreferencesTest : public ::testing::TestWithParam<DockCase> {};
 TEST_P(DockPreferencesTest, SavesWhatTheDockFileSays) {
   Lockdown lockdown(
       R"({"privateFunctions": {"missingFunctions": ["CGSIsSymbolicHotKeyEnabled"]}})");
-  if (GetParam().bytes) Lockdown::WriteRaw(lockdown.dockFile(), *GetParam().bytes);
+  if (GetParam().bytes) {
+    Lockdown::WriteRaw(lockdown.dockFile(), *GetParam().bytes);
+  }
   InputHandlerSwift handler(true);
   CapturedStdout out;
   handler.saveUserSettingsAndDisable();

@@ -39,11 +39,15 @@ class TestFileManager : public platform::NSFileManager {
 
   std::string NSHomeDirectory() override { return home_.string(); }
   platform::PathResult applicationSupportDirectory() override {
-    if (failApplicationSupport) return {std::nullopt, "no support folder"};
+    if (failApplicationSupport) {
+      return {std::nullopt, "no support folder"};
+    }
     return {(home_ / "Library" / "Application Support").string(), ""};
   }
   std::optional<std::string> createDirectoryWithIntermediates(const std::string& path) override {
-    if (failCreateDirectory) return "cannot create folder";
+    if (failCreateDirectory) {
+      return "cannot create folder";
+    }
     return real().createDirectoryWithIntermediates(path);
   }
   bool fileExistsAtPath(const std::string& path) override { return real().fileExistsAtPath(path); }
@@ -55,11 +59,15 @@ class TestFileManager : public platform::NSFileManager {
   }
   std::optional<std::string> writeAtomically(const std::string& path,
                                              std::string_view contents) override {
-    if (failWrite) return "disk full";
+    if (failWrite) {
+      return "disk full";
+    }
     return real().writeAtomically(path, contents);
   }
   std::optional<std::string> removeItemAtPath(const std::string& path) override {
-    if (failRemove) return "file is locked";
+    if (failRemove) {
+      return "file is locked";
+    }
     return real().removeItemAtPath(path);
   }
 
@@ -130,7 +138,9 @@ class Lockdown {
   }
   static std::optional<std::string> ReadRaw(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in) {
+      return std::nullopt;
+    }
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
@@ -138,7 +148,9 @@ class Lockdown {
   // The root dictionary of a property-list file; null when unreadable.
   static nlohmann::json ReadPlist(const std::filesystem::path& file) {
     auto bytes = ReadRaw(file);
-    if (!bytes) return nullptr;
+    if (!bytes) {
+      return nullptr;
+    }
     auto parsed =
         platform::Registry<platform::NSPropertyListSerialization>::Default().propertyListWithData(
             *bytes);
@@ -168,7 +180,9 @@ class Lockdown {
   }
   std::vector<std::string> Messages() const {
     std::vector<std::string> messages;
-    for (const auto& line : host.logs()) messages.push_back(line.message);
+    for (const auto& line : host.logs()) {
+      messages.push_back(line.message);
+    }
     return messages;
   }
 
@@ -196,14 +210,18 @@ class CapturedStdout {
  public:
   CapturedStdout() { ::testing::internal::CaptureStdout(); }
   ~CapturedStdout() {
-    if (!done_) ::testing::internal::GetCapturedStdout();
+    if (!done_) {
+      ::testing::internal::GetCapturedStdout();
+    }
   }
   std::vector<std::string> Lines() {
     done_ = true;
     std::string text = ::testing::internal::GetCapturedStdout();
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+      lines.push_back(line);
+    }
     return lines;
   }
 

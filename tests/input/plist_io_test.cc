@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <plist/plist.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 
 #include "tests/input/lockdown_support.h"
@@ -181,7 +181,7 @@ TEST(PlistIOTest, KilledWriterLeavesACompleteFile) {
   Lockdown lockdown;
   auto io = PlistIO::init("Settings.plist", std::string("Trevant"), std::nullopt);
   ASSERT_TRUE(io);
-  const std::string padding(256 * 1024, 'x');
+  const std::string padding(static_cast<size_t>(256) * 1024, 'x');
   auto version = [&](int n) {
     return nlohmann::json{{"version", n}, {"padding", padding}, {"HotKeys", std::to_string(n)}};
   };
@@ -195,7 +195,9 @@ TEST(PlistIOTest, KilledWriterLeavesACompleteFile) {
       close(ready[0]);
       for (int n = 1;; ++n) {
         io->write(version(n));
-        if (n == 2 + round) (void)!::write(ready[1], "w", 1);
+        if (n == 2 + round) {
+          (void)!::write(ready[1], "w", 1);
+        }
       }
     }
     close(ready[1]);

@@ -2,11 +2,11 @@
 // through bash with recording stand-ins first on PATH, and a lockdown whose
 // process is killed before it unlocks.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <regex>
@@ -53,10 +53,10 @@ class StandIns {
   StandIns(const StandIns&) = delete;
   StandIns& operator=(const StandIns&) = delete;
 
-  std::filesystem::path record() const { return dir_.path() / "record.txt"; }
-  std::string home_dir() const { return (dir_.path() / "home").string(); }
+  [[nodiscard]] std::filesystem::path record() const { return dir_.path() / "record.txt"; }
+  [[nodiscard]] std::string home_dir() const { return (dir_.path() / "home").string(); }
   // The recorded invocations, each as program name and arguments.
-  std::vector<std::vector<std::string>> Calls() const {
+  [[nodiscard]] std::vector<std::vector<std::string>> Calls() const {
     std::vector<std::vector<std::string>> calls(1);
     std::ifstream in(record());
     for (std::string line; std::getline(in, line);) {
@@ -203,7 +203,9 @@ TEST(CrashTest, SettingsFileOfAKilledLockdownIsRestoredByTheNextUnlock) {
     InputHandlerSwift handler(true);
     handler.start();
     (void)!write(ready[1], "L", 1);
-    for (;;) pause();
+    for (;;) {
+      pause();
+    }
   }
   close(ready[1]);
   char byte = 0;
@@ -219,7 +221,9 @@ TEST(CrashTest, SettingsFileOfAKilledLockdownIsRestoredByTheNextUnlock) {
   ASSERT_TRUE(saved.is_object()) << "the killed lockdown left its settings file";
   std::vector<int32_t> disabled_by_child;
   for (int32_t id = 4; id < 256; ++id) {
-    if (id != 15 && id != 27) disabled_by_child.push_back(id);
+    if (id != 15 && id != 27) {
+      disabled_by_child.push_back(id);
+    }
   }
   // What the desktop looks like after the crash: corners off, hot keys off.
   lockdown.WriteDock({{"wvous-tl-corner", 0}, {"wvous-tr-corner", 0}, {"wvous-br-corner", 0}});

@@ -19,8 +19,12 @@ std::string Base64(const char* data, uint64_t length) {
   std::string out;
   for (uint64_t i = 0; i < length; i += 3) {
     uint32_t chunk = static_cast<uint32_t>(static_cast<uint8_t>(data[i])) << 16;
-    if (i + 1 < length) chunk |= static_cast<uint32_t>(static_cast<uint8_t>(data[i + 1])) << 8;
-    if (i + 2 < length) chunk |= static_cast<uint8_t>(data[i + 2]);
+    if (i + 1 < length) {
+      chunk |= static_cast<uint32_t>(static_cast<uint8_t>(data[i + 1])) << 8;
+    }
+    if (i + 2 < length) {
+      chunk |= static_cast<uint8_t>(data[i + 2]);
+    }
     out.push_back(kAlphabet[(chunk >> 18) & 63]);
     out.push_back(kAlphabet[(chunk >> 12) & 63]);
     out.push_back(i + 1 < length ? kAlphabet[(chunk >> 6) & 63] : '=');
@@ -31,7 +35,9 @@ std::string Base64(const char* data, uint64_t length) {
 
 nlohmann::json ToJson(plist_t node, int depth) {
   // Property lists from disk are outside input: bound the nesting.
-  if (depth > 512) return nullptr;
+  if (depth > 512) {
+    return nullptr;
+  }
   switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
       const char* text = plist_get_string_ptr(node, nullptr);
@@ -85,7 +91,9 @@ nlohmann::json ToJson(plist_t node, int depth) {
         char* key = nullptr;
         plist_t value = nullptr;
         plist_dict_next_item(node, it, &key, &value);
-        if (key == nullptr) break;
+        if (key == nullptr) {
+          break;
+        }
         object[key] = ToJson(value, depth + 1);
         std::free(key);  // NOLINT(cppcoreguidelines-no-malloc): libplist allocates with malloc
       }
@@ -108,7 +116,9 @@ plist_t FromJson(const nlohmann::json& value) {
     }
     case nlohmann::json::value_t::array: {
       plist_t array = plist_new_array();
-      for (const auto& item : value) plist_array_append_item(array, FromJson(item));
+      for (const auto& item : value) {
+        plist_array_append_item(array, FromJson(item));
+      }
       return array;
     }
     case nlohmann::json::value_t::string:
@@ -136,7 +146,9 @@ class LibPlistSerialization : public NSPropertyListSerialization {
     }
     plist_t root = nullptr;
     plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root);
-    if (root == nullptr) return {std::nullopt, kNotAPropertyList};
+    if (root == nullptr) {
+      return {std::nullopt, kNotAPropertyList};
+    }
     PlistOwner owner(root, &plist_free);
     return {ToJson(root, 0), ""};
   }

@@ -1,11 +1,11 @@
 // NSTask on Linux: posix_spawn of the launch path with the host's environment
 // and standard streams, then waitpid until the child has exited.
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "platform/ns_task.h"
@@ -24,7 +24,9 @@ class SpawnTask : public NSTask {
     std::string program = launch_path;
     std::vector<std::string> owned(arguments);
     argv.push_back(program.data());
-    for (std::string& argument : owned) argv.push_back(argument.data());
+    for (std::string& argument : owned) {
+      argv.push_back(argument.data());
+    }
     argv.push_back(nullptr);
 
     // The child starts with no blocked signals and default dispositions, so

@@ -27,7 +27,9 @@ namespace {
 
 bool FlagOr(const nlohmann::json& entry, const char* key, bool fallback, const std::string& where) {
   auto it = entry.find(key);
-  if (it == entry.end() || it->is_null()) return fallback;
+  if (it == entry.end() || it->is_null()) {
+    return fallback;
+  }
   if (!it->is_boolean()) {
     Warn(where + "." + key + " is not a boolean; using " + (fallback ? "true" : "false"));
     return fallback;
@@ -36,9 +38,13 @@ bool FlagOr(const nlohmann::json& entry, const char* key, bool fallback, const s
 }
 
 CGError ErrorCode(const nlohmann::json* errors, const char* call) {
-  if (errors == nullptr || !errors->is_object()) return kCGErrorSuccess;
+  if (errors == nullptr || !errors->is_object()) {
+    return kCGErrorSuccess;
+  }
   auto it = errors->find(call);
-  if (it == errors->end()) return kCGErrorSuccess;
+  if (it == errors->end()) {
+    return kCGErrorSuccess;
+  }
   if (!it->is_number_integer() || it->get<int64_t>() < std::numeric_limits<int32_t>::min() ||
       it->get<int64_t>() > std::numeric_limits<int32_t>::max()) {
     Warn(std::string("displayErrors.") + call + " is not a 32-bit integer; the call succeeds");
@@ -91,24 +97,36 @@ CGError SimDisplays::Fill(bool active_only, uint32_t max_displays, CGDirectDispl
                           uint32_t* display_count) const {
   uint32_t count = 0;
   for (const Display& display : displays_) {
-    if (active_only ? !display.active : !display.online) continue;
-    if (count == max_displays) break;
-    if (displays != nullptr) displays[count] = display.id;
+    if (active_only ? !display.active : !display.online) {
+      continue;
+    }
+    if (count == max_displays) {
+      break;
+    }
+    if (displays != nullptr) {
+      displays[count] = display.id;
+    }
     ++count;
   }
-  if (display_count != nullptr) *display_count = count;
+  if (display_count != nullptr) {
+    *display_count = count;
+  }
   return kCGErrorSuccess;
 }
 
 CGError SimDisplays::CGGetOnlineDisplayList(uint32_t max_displays, CGDirectDisplayID* displays,
                                             uint32_t* display_count) {
-  if (online_error_ != kCGErrorSuccess) return online_error_;
+  if (online_error_ != kCGErrorSuccess) {
+    return online_error_;
+  }
   return Fill(false, max_displays, displays, display_count);
 }
 
 CGError SimDisplays::CGGetActiveDisplayList(uint32_t max_displays, CGDirectDisplayID* displays,
                                             uint32_t* display_count) {
-  if (active_error_ != kCGErrorSuccess) return active_error_;
+  if (active_error_ != kCGErrorSuccess) {
+    return active_error_;
+  }
   return Fill(true, max_displays, displays, display_count);
 }
 
@@ -119,7 +137,9 @@ bool SimDisplays::IsActive(CGDirectDisplayID display) const {
 
 CGError SimDisplays::CGDisplayCapture(CGDirectDisplayID display) {
   desktop_.journal().Record("CoreGraphics", "CGDisplayCapture", {{"display", display}});
-  if (!IsActive(display)) return kCGErrorIllegalArgument;
+  if (!IsActive(display)) {
+    return kCGErrorIllegalArgument;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   captured_.insert(display);
   return kCGErrorSuccess;
@@ -127,7 +147,9 @@ CGError SimDisplays::CGDisplayCapture(CGDirectDisplayID display) {
 
 CGError SimDisplays::CGDisplayRelease(CGDirectDisplayID display) {
   desktop_.journal().Record("CoreGraphics", "CGDisplayRelease", {{"display", display}});
-  if (!IsActive(display)) return kCGErrorIllegalArgument;
+  if (!IsActive(display)) {
+    return kCGErrorIllegalArgument;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   captured_.erase(display);
   return kCGErrorSuccess;
@@ -140,7 +162,9 @@ uint32_t SimDisplays::screensCount() {
 
 std::optional<std::string> SimDisplays::mainScreenLocalizedName() {
   for (const Display& display : displays_) {
-    if (display.id == main_ && display.active) return display.name;
+    if (display.id == main_ && display.active) {
+      return display.name;
+    }
   }
   return std::nullopt;
 }

@@ -33,7 +33,7 @@ class SimNotificationCenter : public NSUserNotificationCenter {
 class NamedDelegate : public NSUserNotificationCenterDelegate {
  public:
   explicit NamedDelegate(std::string name) : name_(std::move(name)) {}
-  std::string delegateName() const override { return name_; }
+  [[nodiscard]] std::string delegateName() const override { return name_; }
   void userNotificationCenterDidDeliverNotification(NSUserNotificationCenter& /*center*/,
                                                     const NSUserNotification& /*n*/) override {}
   void userNotificationCenterDidActivateNotification(NSUserNotificationCenter& /*center*/,

@@ -20,15 +20,21 @@ constexpr char kCorner[] = "CoreDockSetExposeCornerAction";
 
 std::string NormalisedPath(std::string_view path) {
   constexpr std::string_view kFileScheme = "file://";
-  if (path.substr(0, kFileScheme.size()) == kFileScheme) path.remove_prefix(kFileScheme.size());
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  if (path.substr(0, kFileScheme.size()) == kFileScheme) {
+    path.remove_prefix(kFileScheme.size());
+  }
+  while (path.size() > 1 && path.back() == '/') {
+    path.remove_suffix(1);
+  }
   return std::string(path);
 }
 
 std::set<std::string> Strings(const nlohmann::json& object, const char* key, bool paths) {
   std::set<std::string> values;
   auto it = object.find(key);
-  if (it == object.end() || it->is_null()) return values;
+  if (it == object.end() || it->is_null()) {
+    return values;
+  }
   if (!it->is_array()) {
     Warn(std::string("privateFunctions.") + key + " is not a list; ignored");
     return values;
@@ -53,7 +59,9 @@ class SimPrivateFunctions::Bundle : public CFBundleRef {
   bool CFBundleLoadExecutable() override { return loadable_; }
 
   std::optional<BundleFunction> CFBundleGetFunctionPointerForName(std::string_view name) override {
-    if (!loadable_ || owner_.missing_functions_.count(std::string(name)) != 0) return std::nullopt;
+    if (!loadable_ || owner_.missing_functions_.count(std::string(name)) != 0) {
+      return std::nullopt;
+    }
     SimPrivateFunctions& owner = owner_;
     if (path_ == kCoreGraphicsBundlePath && name == kProbe) {
       return BundleFunction([&owner](int32_t id, int32_t) { return owner.IsEnabled(id); });
@@ -79,8 +87,9 @@ SimPrivateFunctions::SimPrivateFunctions(Desktop& desktop) : desktop_(desktop) {
   const Scenario& scenario = desktop.scenario();
   if (const nlohmann::json* hot_keys = scenario.Find("symbolicHotKeys")) {
     const nlohmann::json* disabled = nullptr;
-    if (hot_keys->is_object() && hot_keys->contains("disabled"))
+    if (hot_keys->is_object() && hot_keys->contains("disabled")) {
       disabled = &(*hot_keys)["disabled"];
+    }
     if (disabled != nullptr && disabled->is_array()) {
       for (const auto& id : *disabled) {
         if (id.is_number_integer() && id.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
@@ -91,7 +100,7 @@ SimPrivateFunctions::SimPrivateFunctions(Desktop& desktop) : desktop_(desktop) {
         }
       }
     } else {
-      Warn("scenario key \"symbolicHotKeys\" is not {\"disabled\": [ids]}; every hot key enabled");
+      Warn(R"(scenario key "symbolicHotKeys" is not {"disabled": [ids]}; every hot key enabled)");
     }
   }
   if (const nlohmann::json* functions = scenario.Find("privateFunctions")) {
@@ -107,8 +116,12 @@ SimPrivateFunctions::SimPrivateFunctions(Desktop& desktop) : desktop_(desktop) {
 
 std::unique_ptr<CFBundleRef> SimPrivateFunctions::CFBundleCreate(std::string_view bundle_path) {
   std::string path = NormalisedPath(bundle_path);
-  if (path != kCoreGraphicsBundlePath && path != kHIServicesBundlePath) return nullptr;
-  if (missing_bundles_.count(path) != 0) return nullptr;
+  if (path != kCoreGraphicsBundlePath && path != kHIServicesBundlePath) {
+    return nullptr;
+  }
+  if (missing_bundles_.count(path) != 0) {
+    return nullptr;
+  }
   const bool loadable = unloadable_bundles_.count(path) == 0;
   return std::make_unique<Bundle>(*this, std::move(path), loadable);
 }
@@ -119,7 +132,9 @@ bool SimPrivateFunctions::hotKeyEnabled(int32_t id) const {
 }
 
 std::optional<int32_t> SimPrivateFunctions::cornerAction(int corner) const {
-  if (corner < 0 || corner > 3) return std::nullopt;
+  if (corner < 0 || corner > 3) {
+    return std::nullopt;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   return corners_[static_cast<size_t>(corner)];
 }
