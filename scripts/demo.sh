@@ -11,6 +11,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export OSXNATIVES_SIM_SCENARIO="$root/java/demo/scenario.json"
 export OSXNATIVES_SIM_JOURNAL="$work/journal.jsonl"
+# The lockdown writes its settings file below HOME and runs defaults,
+# launchctl, killall and open: give it a home of its own and printing
+# stand-ins for those tools.
+export HOME="$work/home" OSXNATIVES_DEMO_HOME="$work/home"
+export PATH="$root/java/demo/standins:$PATH"
 exec java -Djava.library.path="$build" \
   -cp "$build/java/osxnatives.jar:$build/java/osxnatives-demo.jar" \
   com.qor.kestrelgate.osx.natives.demo.Demo "$@"

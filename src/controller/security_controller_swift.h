@@ -14,6 +14,8 @@
 namespace osxnatives {
 
 class ProcessDiscoveryStrategyHelperSwift;
+class InputHandlerSwift;
+class DisplayHandlerSwift;
 
 class SecurityControllerSwift {
  public:
@@ -60,6 +62,17 @@ class SecurityControllerSwift {
   std::string killAll(const std::string& json);
   // Resumes (SIGCONT) the processes `json` names.
   void resumeAll(const std::string& json);
+  // Class-wide input lockdown (security_controller_input.cc). The handlers
+  // are created on first use (thread-safe) and kept until the process ends;
+  // the input handler with inputDisabled true.
+  static std::shared_ptr<InputHandlerSwift> sharedInputHandler();
+  static std::shared_ptr<DisplayHandlerSwift> sharedDisplayHandler();
+  // `start` of the input handler, then `captureDisplay`. May throw
+  // InternalInconsistencyException. Blocks until the lock commands exited.
+  static void startInputHandler();
+  // `stop` of the input handler, then `releaseDisplay`. Blocks until the
+  // unlock commands exited.
+  static void stopInputHandler();
 
  private:
   void applyPresentation(uint64_t options);

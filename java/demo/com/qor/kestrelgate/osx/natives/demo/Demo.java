@@ -20,6 +20,7 @@ public final class Demo {
 
     presentation(transcript);
     ProcessSection.run(transcript);
+    LockdownSection.run(transcript);
 
     transcript.section("Done");
     System.out.println("The simulated desktop is back to its default presentation.");
