@@ -29,9 +29,13 @@ void RequestCaptureAccess(const char* mediaType, const char* granted, const char
 
 std::string UtilitySwift::getInfoPlistProperty(std::string_view key) {
   const nlohmann::json info = platform::Get<platform::NSBundle>().infoDictionary();
-  if (!info.is_object() || info.empty()) return "";
+  if (!info.is_object() || info.empty()) {
+    return "";
+  }
   auto value = info.find(key);
-  if (value == info.end() || !value->is_string()) return "";
+  if (value == info.end() || !value->is_string()) {
+    return "";
+  }
   return value->get<std::string>();
 }
 

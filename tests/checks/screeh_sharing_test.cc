@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -112,10 +112,14 @@ TEST(ScreenSharingRealTest, MissingOrUnusableToolIsLoggedAndGivesZero) {
 class ScreenSharingLock {
  public:
   ScreenSharingLock() : fd_(open("/tmp/osxnatives-screensharingd.lock", O_CREAT | O_RDWR, 0666)) {
-    if (fd_ >= 0) flock(fd_, LOCK_EX);
+    if (fd_ >= 0) {
+      flock(fd_, LOCK_EX);
+    }
   }
   ~ScreenSharingLock() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) {
+      close(fd_);
+    }
   }
   ScreenSharingLock(const ScreenSharingLock&) = delete;
   ScreenSharingLock& operator=(const ScreenSharingLock&) = delete;
@@ -130,7 +134,9 @@ bool HasChildren() {
 }
 
 TEST(ScreenSharingRealTest, SeesAProcessNamedScreensharingd) {
-  if (access(ScreehSharing::kPgrepPath, X_OK) != 0) GTEST_SKIP() << "no /usr/bin/pgrep";
+  if (access(ScreehSharing::kPgrepPath, X_OK) != 0) {
+    GTEST_SKIP() << "no /usr/bin/pgrep";
+  }
   ScreenSharingLock lock;
   ScopedRecordingHost host;
   ASSERT_EQ(ScreehSharing().checkScreenSharing(), 0) << "a screensharingd runs on this machine";
@@ -153,7 +159,9 @@ TEST(ScreenSharingRealTest, SeesAProcessNamedScreensharingd) {
 }
 
 TEST(ScreenSharingRealTest, LeavesNoChildBehind) {
-  if (access(ScreehSharing::kPgrepPath, X_OK) != 0) GTEST_SKIP() << "no /usr/bin/pgrep";
+  if (access(ScreehSharing::kPgrepPath, X_OK) != 0) {
+    GTEST_SKIP() << "no /usr/bin/pgrep";
+  }
   ASSERT_FALSE(HasChildren());
   for (int i = 0; i < 200; ++i) {
     ScreehSharing().checkScreenSharing();

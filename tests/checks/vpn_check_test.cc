@@ -35,7 +35,9 @@ int64_t CheckWith(std::optional<nlohmann::json> settings) {
 
 nlohmann::json Scoped(std::initializer_list<const char*> names) {
   nlohmann::json scoped = nlohmann::json::object();
-  for (const char* name : names) scoped[name] = {{"HTTPEnable", 0}};
+  for (const char* name : names) {
+    scoped[name] = {{"HTTPEnable", 0}};
+  }
   return {{"__SCOPED__", scoped}, {"HTTPEnable", 0}};
 }
 
@@ -101,11 +103,15 @@ TEST(SystemProxySettingsTest, MalformedScenarioListFallsBackToTheMachine) {
 template <typename Body>
 std::optional<std::string> InFreshNetworkNamespace(Body body) {
   int ends[2];
-  if (pipe(ends) != 0) return "pipe failed";
+  if (pipe(ends) != 0) {
+    return "pipe failed";
+  }
   const pid_t child = fork();
   if (child == 0) {
     close(ends[0]);
-    if (unshare(CLONE_NEWNET) != 0) _exit(77);
+    if (unshare(CLONE_NEWNET) != 0) {
+      _exit(77);
+    }
     const std::string report = body();
     const ssize_t written = write(ends[1], report.data(), report.size());
     _exit(written == static_cast<ssize_t>(report.size()) ? 0 : 1);
@@ -119,8 +125,12 @@ std::optional<std::string> InFreshNetworkNamespace(Body body) {
   close(ends[0]);
   int status = 0;
   waitpid(child, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return std::nullopt;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child failed: " + report;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
+    return std::nullopt;
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return "child failed: " + report;
+  }
   return report;
 }
 
@@ -130,15 +140,23 @@ TEST(VpnCheckRealTest, TunnelDeviceCountsOnlyWhileUp) {
     ScopedOverride<platform::CFNetwork> use(&settings);
     std::string text = "fresh=" + std::to_string(VPNCheck().checkVpn());
     // The loopback interface is up in a working namespace but is no tunnel.
-    if (std::system("ip link set lo up") != 0) return text + " (ip failed)";
+    if (std::system("ip link set lo up") != 0) {
+      return text + " (ip failed)";
+    }
     text += " lo_up=" + std::to_string(VPNCheck().checkVpn());
-    if (std::system("ip tuntap add dev tun0 mode tun") != 0) return text + " (no tun device)";
+    if (std::system("ip tuntap add dev tun0 mode tun") != 0) {
+      return text + " (no tun device)";
+    }
     text += " tun_down=" + std::to_string(VPNCheck().checkVpn());
-    if (std::system("ip link set tun0 up") != 0) return text + " (ip failed)";
+    if (std::system("ip link set tun0 up") != 0) {
+      return text + " (ip failed)";
+    }
     text += " tun_up=" + std::to_string(VPNCheck().checkVpn());
     return text;
   });
-  if (!report) GTEST_SKIP() << "this machine forbids new network namespaces (unshare)";
+  if (!report) {
+    GTEST_SKIP() << "this machine forbids new network namespaces (unshare)";
+  }
   if (report->find("no tun device") != std::string::npos) {
     GTEST_SKIP() << "this machine cannot create tun devices: " << *report;
   }

@@ -62,7 +62,9 @@ TEST(SimCaptureDeviceTest, AnswersOnItsOwnThreadAndRemembersTheAnswer) {
     ASSERT_TRUE(answers.WaitFor(3));
   }
   EXPECT_EQ(answers.granted, (std::vector<bool>{false, true, false}));
-  for (auto id : answers.threads) EXPECT_NE(id, std::this_thread::get_id());
+  for (auto id : answers.threads) {
+    EXPECT_NE(id, std::this_thread::get_id());
+  }
   const auto journal = test.Journal("requestAccessForMediaType:completionHandler:");
   ASSERT_EQ(journal.size(), 3U);
   EXPECT_EQ(journal[0]["service"], "AVCaptureDevice");
@@ -75,8 +77,9 @@ TEST(SimCaptureDeviceTest, DestructionRunsQueuedCompletions) {
   Answers answers;
   {
     SimCaptureDevice device(test.desktop());
-    for (int i = 0; i < 50; ++i)
+    for (int i = 0; i < 50; ++i) {
       device.requestAccessForMediaType(kAVMediaTypeAudio, answers.Handler());
+    }
   }
   EXPECT_EQ(answers.granted, std::vector<bool>(50, false));
 }

@@ -1,10 +1,10 @@
 #include "platform/linux/piped_task.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,8 +65,12 @@ TEST(PosixPipedTaskTest, ConcurrentCallsKeepTheirOwnOutput) {
       outputs[i] = PosixPipedTask().LaunchAndReadToEndOfFile("/bin/echo", {std::to_string(i)});
     });
   }
-  for (auto& thread : threads) thread.join();
-  for (size_t i = 0; i < outputs.size(); ++i) EXPECT_EQ(outputs[i], std::to_string(i) + "\n");
+  for (auto& thread : threads) {
+    thread.join();
+  }
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    EXPECT_EQ(outputs[i], std::to_string(i) + "\n");
+  }
   errno = 0;
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);

@@ -41,7 +41,9 @@ constexpr char kInfoPlist[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 std::string ToBinary(const std::string& xml) {
   plist_t root = nullptr;
   plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &root);
-  if (root == nullptr) return "";
+  if (root == nullptr) {
+    return "";
+  }
   char* bytes = nullptr;
   uint32_t length = 0;
   plist_to_bin(root, &bytes, &length);
@@ -109,7 +111,9 @@ class CapturePermissionTest : public ::testing::Test {
     {
       platform::sim::SimCaptureDevice device(test.desktop());
       ScopedOverride<platform::AVCaptureDevice> use(&device);
-      for (int i = 0; i < calls; ++i) (UtilitySwift().*request)();
+      for (int i = 0; i < calls; ++i) {
+        (UtilitySwift().*request)();
+      }
       // Destroying the device runs every completion still queued.
     }
     requests_ = test.Journal("requestAccessForMediaType:completionHandler:");
@@ -211,7 +215,9 @@ TEST_P(AccessibilityTest, PollsOncePerSecondUntilTrusted) {
   ASSERT_FALSE(checks.empty());
   EXPECT_EQ(checks[0]["args"]["prompt"], true);
   EXPECT_EQ(checks.size(), GetParam().checks);
-  for (size_t i = 1; i < checks.size(); ++i) EXPECT_EQ(checks[i]["args"]["prompt"], false);
+  for (size_t i = 1; i < checks.size(); ++i) {
+    EXPECT_EQ(checks[i]["args"]["prompt"], false);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

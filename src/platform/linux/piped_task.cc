@@ -1,12 +1,12 @@
 #include "platform/linux/piped_task.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 extern char** environ;  // NOLINT(readability-redundant-declaration): POSIX leaves it undeclared
 
@@ -29,9 +29,11 @@ class Descriptor {
   ~Descriptor() { Reset(); }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
+  [[nodiscard]] int get() const { return fd_; }
   void Reset() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) {
+      close(fd_);
+    }
     fd_ = -1;
   }
 
@@ -46,7 +48,9 @@ struct SpawnSetup {
   bool ready = false;
 
   explicit SpawnSetup(int output) {
-    if (posix_spawn_file_actions_init(&actions) != 0) return;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+      return;
+    }
     if (posix_spawnattr_init(&attributes) != 0) {
       posix_spawn_file_actions_destroy(&actions);
       return;
@@ -74,7 +78,9 @@ struct SpawnSetup {
 std::optional<std::string> PosixPipedTask::LaunchAndReadToEndOfFile(
     const std::string& executable, const std::vector<std::string>& arguments) {
   int ends[2];
-  if (pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
+  if (pipe2(ends, O_CLOEXEC) != 0) {
+    return std::nullopt;
+  }
   Descriptor reading(ends[0]);
   Descriptor writing(ends[1]);
 
@@ -84,13 +90,17 @@ std::optional<std::string> PosixPipedTask::LaunchAndReadToEndOfFile(
   argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   argv.reserve(argv_text.size() + 1);
-  for (auto& text : argv_text) argv.push_back(text.data());
+  for (auto& text : argv_text) {
+    argv.push_back(text.data());
+  }
   argv.push_back(nullptr);
 
   pid_t child = -1;
   {
     SpawnSetup setup(writing.get());
-    if (!setup.ready) return std::nullopt;
+    if (!setup.ready) {
+      return std::nullopt;
+    }
     // glibc reports a failed exec (a missing or non-executable file) here, as
     // the call's result, and leaves no child behind in that case.
     if (posix_spawn(&child, executable.c_str(), &setup.actions, &setup.attributes, argv.data(),

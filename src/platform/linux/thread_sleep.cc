@@ -12,7 +12,9 @@ namespace {
 class SleepingThread : public NSThread {
  public:
   void sleepForTimeInterval(double seconds) override {
-    if (!(seconds > 0) || !std::isfinite(seconds)) return;
+    if (!(seconds > 0) || !std::isfinite(seconds)) {
+      return;
+    }
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   }
 };

@@ -23,10 +23,14 @@ namespace fs = std::filesystem;
 // The first line of a sysfs attribute file; nullopt when it cannot be read.
 std::optional<std::string> ReadAttribute(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
+  if (!in) {
+    return std::nullopt;
+  }
   std::string line;
   std::getline(in, line);
-  if (in.bad()) return std::nullopt;
+  if (in.bad()) {
+    return std::nullopt;
+  }
   return line;
 }
 
@@ -36,9 +40,13 @@ IORegistryProperties DeviceProperties(const fs::path& device) {
        {std::pair{"idVendor", "idVendor"}, std::pair{"idProduct", "idProduct"},
         std::pair{"product", kUSBProductString}}) {
     std::error_code error;
-    if (!fs::exists(device / file, error)) continue;
+    if (!fs::exists(device / file, error)) {
+      continue;
+    }
     std::optional<std::string> value = ReadAttribute(device / file);
-    if (!value) return std::nullopt;
+    if (!value) {
+      return std::nullopt;
+    }
     properties[key] = *value;
   }
   return properties;
@@ -52,32 +60,44 @@ SysfsUsbRegistry::SysfsUsbRegistry(const sim::Scenario& scenario, std::filesyste
 std::optional<std::vector<IORegistryProperties>> SysfsUsbRegistry::MatchingServiceProperties(
     std::string_view className) {
   std::vector<IORegistryProperties> devices;
-  if (className != kIOUSBDeviceClassName) return devices;
+  if (className != kIOUSBDeviceClassName) {
+    return devices;
+  }
   if (products_) {
     for (const auto& product : *products_) {
       nlohmann::json properties = nlohmann::json::object();
-      if (product) properties[kUSBProductString] = *product;
+      if (product) {
+        properties[kUSBProductString] = *product;
+      }
       devices.emplace_back(std::move(properties));
     }
     return devices;
   }
   std::error_code error;
   if (!fs::exists(root_, error)) {
-    if (error) return std::nullopt;
+    if (error) {
+      return std::nullopt;
+    }
     return devices;
   }
   fs::directory_iterator it(root_, error);
-  if (error) return std::nullopt;
+  if (error) {
+    return std::nullopt;
+  }
   std::vector<fs::path> folders;
   for (; it != fs::directory_iterator(); it.increment(error)) {
-    if (error) return std::nullopt;
+    if (error) {
+      return std::nullopt;
+    }
     if (it->path().filename().string().find(':') == std::string::npos) {
       folders.push_back(it->path());
     }
   }
   // Bus order (the kernel lists the folder in no particular order).
   std::sort(folders.begin(), folders.end());
-  for (const auto& folder : folders) devices.push_back(DeviceProperties(folder));
+  for (const auto& folder : folders) {
+    devices.push_back(DeviceProperties(folder));
+  }
   return devices;
 }
 

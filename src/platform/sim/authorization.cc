@@ -21,7 +21,9 @@ namespace {
 const nlohmann::json& Permissions(const Scenario& scenario) {
   static const nlohmann::json kNone = nlohmann::json::object();
   const nlohmann::json* permissions = scenario.Find("permissions");
-  if (permissions == nullptr) return kNone;
+  if (permissions == nullptr) {
+    return kNone;
+  }
   if (!permissions->is_object()) {
     Warn("scenario key \"permissions\" is not an object; every permission is granted");
     return kNone;
@@ -35,9 +37,13 @@ template <typename T>
 T Member(const nlohmann::json& permissions, const char* key, T fallback, int64_t low = 0,
          int64_t high = 0) {
   auto it = permissions.find(key);
-  if (it == permissions.end() || it->is_null()) return fallback;
+  if (it == permissions.end() || it->is_null()) {
+    return fallback;
+  }
   if constexpr (std::is_same_v<T, bool>) {
-    if (it->is_boolean()) return it->template get<bool>();
+    if (it->is_boolean()) {
+      return it->template get<bool>();
+    }
     Warn(std::string("permissions.") + key + " is not a boolean; using its default");
   } else {
     if (it->is_number_integer() && it->template get<int64_t>() >= low &&
@@ -71,7 +77,9 @@ SimCaptureDevice::~SimCaptureDevice() {
     stopping_ = true;
   }
   queued_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  if (thread_.joinable()) {
+    thread_.join();
+  }
 }
 
 int64_t SimCaptureDevice::authorizationStatusForMediaType(std::string_view mediaType) {
@@ -96,9 +104,13 @@ void SimCaptureDevice::requestAccessForMediaType(
       granted = kind.status == kAVAuthorizationStatusAuthorized;
     }
     completions_.emplace_back([handler = std::move(completionHandler), granted] {
-      if (handler) handler(granted);
+      if (handler) {
+        handler(granted);
+      }
     });
-    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    if (!thread_.joinable()) {
+      thread_ = std::thread([this] { Run(); });
+    }
   }
   queued_.notify_one();
 }
@@ -107,7 +119,9 @@ void SimCaptureDevice::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     queued_.wait(lock, [this] { return stopping_ || !completions_.empty(); });
-    if (completions_.empty()) return;  // Stopping, and nothing left to answer.
+    if (completions_.empty()) {
+      return;  // Stopping, and nothing left to answer.
+    }
     std::function<void()> completion = std::move(completions_.front());
     completions_.pop_front();
     lock.unlock();
@@ -126,7 +140,9 @@ bool SimAXTrust::AXIsProcessTrustedWithOptions(bool prompt) {
   desktop_.journal().Record("AXIsProcessTrustedWithOptions", "AXIsProcessTrustedWithOptions",
                             {{"prompt", prompt}});
   std::lock_guard<std::mutex> lock(mutex_);
-  if (trusted_) return true;
+  if (trusted_) {
+    return true;
+  }
   if (prompt) {
     prompted_ = true;
   } else if (prompted_) {

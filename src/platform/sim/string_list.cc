@@ -5,7 +5,9 @@ namespace osxnatives::platform::sim {
 std::optional<std::vector<std::optional<std::string>>> StringList(const Scenario& scenario,
                                                                   std::string_view key) {
   const nlohmann::json* value = scenario.Find(key);
-  if (value == nullptr) return std::nullopt;
+  if (value == nullptr) {
+    return std::nullopt;
+  }
   if (!value->is_array()) {
     Warn("scenario key \"" + std::string(key) +
          "\" is not an array; using what the machine reports");
