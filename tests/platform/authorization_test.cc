@@ -38,14 +38,6 @@ struct Answers {
   }
 };
 
-TEST(SimCaptureDeviceTest, DefaultsToAuthorised) {
-  TestDesktop test;
-  SimCaptureDevice device(test.desktop());
-  EXPECT_EQ(device.authorizationStatusForMediaType(kAVMediaTypeAudio), 3);
-  EXPECT_EQ(device.authorizationStatusForMediaType(kAVMediaTypeVideo), 3);
-  EXPECT_EQ(device.authorizationStatusForMediaType("muxx"), kAVAuthorizationStatusRestricted);
-}
-
 TEST(SimCaptureDeviceTest, AnswersOnItsOwnThreadAndRemembersTheAnswer) {
   TestDesktop test(R"({"permissions": {"camera": 0, "cameraRequestGranted": false,
                                        "microphone": 0}})");
@@ -95,13 +87,6 @@ TEST(SimCaptureDeviceTest, BadScenarioValuesFallBackWithAWarning) {
   EXPECT_NE(err.find("permissions.cameraRequestGranted"), std::string::npos) << err;
   EXPECT_EQ(device.authorizationStatusForMediaType(kAVMediaTypeVideo), 3);
   EXPECT_EQ(device.authorizationStatusForMediaType(kAVMediaTypeAudio), 3);
-}
-
-TEST(SimAXTrustTest, TrustedFromTheStart) {
-  TestDesktop test;
-  SimAXTrust trust(test.desktop());
-  EXPECT_TRUE(trust.AXIsProcessTrustedWithOptions(true));
-  EXPECT_TRUE(trust.AXIsProcessTrustedWithOptions(false));
 }
 
 TEST(SimAXTrustTest, GrantedAfterTheConfiguredChecksFollowingThePrompt) {
