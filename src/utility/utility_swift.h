@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "process/process_swift.h"
 
@@ -17,6 +18,27 @@ class UtilitySwift {
   static constexpr char kUniversalClipboardKey[] = "ClipboardSharingEnabled";
 
   virtual ~UtilitySwift() = default;
+
+  // The string under `key` (exact, case-sensitive) in the host application's
+  // Info.plist; the empty string when the key is missing, when its value is
+  // not a string (nothing is converted to text), or when there is no
+  // Info.plist. Runs on the calling thread.
+  virtual std::string getInfoPlistProperty(std::string_view key);
+
+  // Asks for microphone (camera) access unless it is authorised already, in
+  // which case nothing happens. Returns at once; the platform's answer is
+  // logged later, from a platform thread, at "INFO": "Audio authorized" /
+  // "Audio not authorized" ("Camera authorized" / "Camera not authorized").
+  virtual void requestMicrophonePermission();
+  virtual void requestCameraPermission();
+
+  // Checks, with the platform's prompt, whether the process is trusted for
+  // accessibility; if not, checks again once per second until it is, however
+  // long that takes. Then logs at "INFO" "User already had accessibility
+  // permissions for Kestrelgate application" (trusted at once) or "User
+  // provided accessibility permissions to Kestrelgate application". Blocks the
+  // calling thread until the permission is granted.
+  virtual void requestAccessibilityPermission();
 
   // Empties the general pasteboard.
   virtual void clearClipboard();

@@ -3,7 +3,6 @@
 #define OSXNATIVES_TESTS_SUPPORT_TEMP_DIR_H_
 
 #include <cstdlib>
-
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>

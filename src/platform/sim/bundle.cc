@@ -109,6 +109,7 @@ nlohmann::json PropertyListToJson(const std::string& bytes) {
 SimBundle::SimBundle(Desktop& desktop) {
   const Scenario& scenario = desktop.scenario();
   if (auto path = scenario.String("infoPlist")) {
+    path = scenario.ResolvePath(*path);
     std::ifstream in(*path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -38,7 +39,9 @@ Scenario Scenario::Load(const std::string& path) {
     Warn("cannot read scenario " + path + "; using the defaults");
     return {};
   }
-  return Parse(text.str(), path);
+  Scenario scenario = Parse(text.str(), path);
+  scenario.folder_ = std::filesystem::path(path).parent_path().string();
+  return scenario;
 }
 
 Scenario Scenario::FromEnvironment() {
@@ -51,6 +54,11 @@ const nlohmann::json* Scenario::Find(std::string_view key) const {
   auto it = root_.find(key);
   if (it == root_.end() || it->is_null()) return nullptr;
   return &*it;
+}
+
+std::string Scenario::ResolvePath(const std::string& path) const {
+  if (folder_.empty() || path.empty() || std::filesystem::path(path).is_absolute()) return path;
+  return (std::filesystem::path(folder_) / path).string();
 }
 
 namespace {

@@ -42,9 +42,15 @@ class Scenario {
   std::optional<bool> Bool(std::string_view key) const;
   std::optional<int64_t> Integer(std::string_view key) const;
 
+  // A file path given in the scenario: unchanged when absolute or when the
+  // scenario was not read from a file, else taken relative to the scenario
+  // file's folder, so that a scenario and the files it names move together.
+  std::string ResolvePath(const std::string& path) const;
+
  private:
   explicit Scenario(nlohmann::json root) : root_(std::move(root)) {}
   nlohmann::json root_ = nlohmann::json::object();
+  std::string folder_;  // Folder of the scenario file; empty when parsed from text.
 };
 
 // Writes "osxnatives: simulated desktop: <text>" as one line on standard

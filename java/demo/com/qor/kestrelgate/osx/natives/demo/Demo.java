@@ -21,9 +21,13 @@ public final class Demo {
     presentation(transcript);
     ProcessSection.run(transcript);
     LockdownSection.run(transcript);
+    EnvironmentSection.run(transcript);
 
     transcript.section("Done");
     System.out.println("The simulated desktop is back to its default presentation.");
+    // Platform threads that the library attached to the JVM (the permission answers come on one)
+    // are not daemons, so the JVM would wait for them forever: leave as the browser does.
+    System.exit(0);
   }
 
   private static void presentation(Transcript transcript) {

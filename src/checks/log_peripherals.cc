@@ -1,0 +1,43 @@
+#include "checks/log_peripherals.h"
+
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+#include "platform/io_kit.h"
+
+namespace osxnatives {
+
+std::string LowercaseString(std::string_view text) {
+  std::string lowered;
+  icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
+      .toLower(icu::Locale::getRoot())
+      .toUTF8String(lowered);
+  return lowered;
+}
+
+int64_t LogPeripherals::getConnectedUSBMouseDevices(std::string_view kind) {
+  auto devices = platform::Get<platform::IORegistry>().MatchingServiceProperties(
+      platform::kIOUSBDeviceClassName);
+  if (!devices) {
+    return 0;
+  }
+  int64_t count = 0;
+  for (const platform::IORegistryProperties& properties : *devices) {
+    if (!properties || !properties->is_object() || properties->empty()) {
+      continue;
+    }
+    auto product = properties->find(platform::kUSBProductString);
+    if (product == properties->end() || !product->is_string()) {
+      continue;
+    }
+    const std::string name = LowercaseString(product->get_ref<const std::string&>());
+    // An empty kind is never found, as with NSString's containsString:.
+    if (!kind.empty() && name.find(kind) != std::string::npos &&
+        name.find(kBuiltInWord) == std::string::npos) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+}  // namespace osxnatives

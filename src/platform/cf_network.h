@@ -1,0 +1,30 @@
+// CFNetwork: the system's proxy configuration, of which the checks read only
+// the names of the interfaces that carry settings of their own.
+#ifndef OSXNATIVES_PLATFORM_CF_NETWORK_H_
+#define OSXNATIVES_PLATFORM_CF_NETWORK_H_
+
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "platform/registry.h"
+
+namespace osxnatives::platform {
+
+// Key of the member that maps interface names to their own proxy settings.
+inline constexpr char kSCPropNetProxiesScoped[] = "__SCOPED__";
+
+class CFNetwork {
+ public:
+  virtual ~CFNetwork() = default;
+  // `CFNetworkCopySystemProxySettings()` as a JSON object, or nullopt when the
+  // platform has none. "__SCOPED__", when present, is an object whose keys are
+  // interface names and whose values are their proxy settings. Thread-safe.
+  virtual std::optional<nlohmann::json> CopySystemProxySettings() = 0;
+};
+
+template <>
+CFNetwork& Registry<CFNetwork>::Default();
+
+}  // namespace osxnatives::platform
+
+#endif  // OSXNATIVES_PLATFORM_CF_NETWORK_H_
