@@ -19,6 +19,7 @@ public final class Demo {
     transcript.step("System.loadLibrary(\"OSXNatives\")", OSXNativeProvider::load);
 
     presentation(transcript);
+    InputSection.run(transcript);
 
     transcript.section("Done");
     System.out.println("The simulated desktop is back to its default presentation.");
