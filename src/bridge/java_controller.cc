@@ -153,7 +153,7 @@ void JavaController::closeRequest() {
 }
 
 void InstallJavaHost() {
-  static JavaHost* const host = new JavaHost();
+  static auto* const host = new JavaHost();
   SetHost(host);
 }
 

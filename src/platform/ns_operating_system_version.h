@@ -3,8 +3,8 @@
 #ifndef OSXNATIVES_PLATFORM_NS_OPERATING_SYSTEM_VERSION_H_
 #define OSXNATIVES_PLATFORM_NS_OPERATING_SYSTEM_VERSION_H_
 
-#include <compare>
 #include <cstdint>
+#include <tuple>
 
 #include "platform/registry.h"
 
@@ -15,7 +15,12 @@ struct NSOperatingSystemVersion {
   int64_t minorVersion = 0;
   int64_t patchVersion = 0;
 
-  auto operator<=>(const NSOperatingSystemVersion&) const = default;
+  bool operator==(const NSOperatingSystemVersion&) const = default;
+  // Orders by major, then minor, then patch version.
+  bool operator>=(const NSOperatingSystemVersion& other) const {
+    return std::tie(majorVersion, minorVersion, patchVersion) >=
+           std::tie(other.majorVersion, other.minorVersion, other.patchVersion);
+  }
 };
 
 class OperatingSystemVersionInfo {

@@ -101,6 +101,7 @@ TEST(SharedControllerTest, ConcurrentFirstAccessYieldsOneInstance) {
   constexpr int kThreads = 8;
   std::vector<SecurityControllerSwift*> seen(kThreads);
   std::vector<std::thread> threads;
+  threads.reserve(kThreads);
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&seen, i] { seen[i] = SecurityControllerSwift::shared().get(); });
   }

@@ -630,6 +630,7 @@ TEST_P(StartMonitoringTest, InstallsPerModeAndStopRemovesInOrder) {
 
   std::vector<Installed> installed = InstalledMonitors(sim.test_);
   std::vector<std::pair<std::string, uint64_t>> kinds;
+  kinds.reserve(installed.size());
   for (const auto& i : installed) kinds.emplace_back(i.call, i.mask);
   std::vector<std::pair<std::string, uint64_t>> expected;
   if (c.global) expected.emplace_back("global", 1024);

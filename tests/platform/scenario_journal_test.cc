@@ -102,6 +102,7 @@ TEST(JournalTest, LinesFromManyThreadsStayWhole) {
   constexpr int kThreads = 8;
   constexpr int kPerThread = 500;
   std::vector<std::thread> threads;
+  threads.reserve(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kPerThread; ++i) {

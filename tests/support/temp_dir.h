@@ -2,8 +2,7 @@
 #ifndef OSXNATIVES_TESTS_SUPPORT_TEMP_DIR_H_
 #define OSXNATIVES_TESTS_SUPPORT_TEMP_DIR_H_
 
-#include <stdlib.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>

@@ -42,7 +42,7 @@ class StandardErrorLog : public SystemLog {
 
 template <>
 SystemLog& Registry<SystemLog>::Default() {
-  static StandardErrorLog* const log = new StandardErrorLog();
+  static auto* const log = new StandardErrorLog();
   return *log;
 }
 

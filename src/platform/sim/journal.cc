@@ -19,7 +19,7 @@ Journal::~Journal() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-void Journal::Record(std::string_view service, std::string_view call, nlohmann::json args,
+void Journal::Record(std::string_view service, std::string_view call, const nlohmann::json& args,
                      const nlohmann::json& extra) {
   if (file_ == nullptr) return;
   // Ordered, so that every line reads service, call, args, then the extras.

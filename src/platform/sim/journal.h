@@ -28,7 +28,7 @@ class Journal {
   // Appends {"service":…,"call":…,"args":…} plus the members of `extra`
   // (an object, or null for none) as one line. Thread-safe; lines are never
   // interleaved.
-  void Record(std::string_view service, std::string_view call, nlohmann::json args,
+  void Record(std::string_view service, std::string_view call, const nlohmann::json& args,
               const nlohmann::json& extra = nullptr);
 
  private:

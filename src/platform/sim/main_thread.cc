@@ -1,5 +1,6 @@
 #include "platform/sim/main_thread.h"
 
+#include <algorithm>
 #include <exception>
 #include <limits>
 #include <utility>
@@ -104,7 +105,7 @@ std::optional<QueuedInputEvent> ParseInputEvent(const nlohmann::json& entry,
 std::optional<FourCharCode> ParseCode(const nlohmann::json& entry, const char* key) {
   auto value = entry.find(key);
   if (value == entry.end() || !value->is_string()) return std::nullopt;
-  const std::string& text = value->get_ref<const std::string&>();
+  const auto& text = value->get_ref<const std::string&>();
   if (text.size() != 4) return std::nullopt;
   FourCharCode code = 0;
   for (char c : text) {
@@ -234,15 +235,14 @@ void SimMainThread::setEventHandler(AppleEventHandler handler, FourCharCode even
   AppleEventHandler replaced;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    bool found = false;
-    for (auto& entry : handlers_) {
-      if (entry.eventClass == eventClass && entry.eventID == eventID) {
-        replaced = std::exchange(entry.handler, std::move(handler));
-        found = true;
-        break;
-      }
+    auto entry = std::find_if(handlers_.begin(), handlers_.end(), [&](const HandlerEntry& e) {
+      return e.eventClass == eventClass && e.eventID == eventID;
+    });
+    if (entry != handlers_.end()) {
+      replaced = std::exchange(entry->handler, std::move(handler));
+    } else {
+      handlers_.push_back({eventClass, eventID, std::move(handler)});
     }
-    if (!found) handlers_.push_back({eventClass, eventID, std::move(handler)});
   }
   desktop_.journal().Record(
       "NSAppleEventManager", "setEventHandler:andSelector:forEventClass:andEventID:",
@@ -321,7 +321,7 @@ void SimMainThread::Loop() {
       // Apple events and input events are independent queues; take whichever
       // is open, input first.
       if (input_open_ && !input_.empty()) {
-        input = std::move(input_.front());
+        input = input_.front();
         input_.pop_front();
       } else {
         apple = std::move(apple_.front());
@@ -361,7 +361,7 @@ void SimMainThread::Deliver(const QueuedInputEvent& queued) {
                          {"keyCode", queued.event.keyCode},
                          {"modifierFlags", queued.event.modifierFlags},
                          {"global", queued.global}};
-  desktop_.journal().Record("NSEvent", "deliver", std::move(args),
+  desktop_.journal().Record("NSEvent", "deliver", args,
                             {{"result", swallowed ? "swallowed" : "passed"}, {"monitors", seen}});
 }
 

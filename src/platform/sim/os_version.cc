@@ -43,7 +43,7 @@ SimOperatingSystemVersion::SimOperatingSystemVersion(const Desktop& desktop) {
   if (parsed) {
     version_ = *parsed;
   } else {
-    Warn("scenario key \"osVersion\" is not a version such as \"14.2\"; using 14.0");
+    Warn(R"(scenario key "osVersion" is not a version such as "14.2"; using 14.0)");
   }
 }
 

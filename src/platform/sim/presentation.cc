@@ -4,19 +4,19 @@ namespace osxnatives::platform {
 
 template <>
 NSApplication& Registry<NSApplication>::Default() {
-  static sim::SimApplication* const application = new sim::SimApplication(sim::Desktop::Instance());
+  static auto* const application = new sim::SimApplication(sim::Desktop::Instance());
   return *application;
 }
 
 template <>
 NSPasteboard& Registry<NSPasteboard>::Default() {
-  static sim::SimPasteboard* const pasteboard = new sim::SimPasteboard(sim::Desktop::Instance());
+  static auto* const pasteboard = new sim::SimPasteboard(sim::Desktop::Instance());
   return *pasteboard;
 }
 
 template <>
 NSUserDefaults& Registry<NSUserDefaults>::Default() {
-  static sim::SimUserDefaults* const defaults = new sim::SimUserDefaults(sim::Desktop::Instance());
+  static auto* const defaults = new sim::SimUserDefaults(sim::Desktop::Instance());
   return *defaults;
 }
 

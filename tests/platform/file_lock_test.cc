@@ -1,0 +1,55 @@
+#include "platform/file_lock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+namespace osxnatives::platform {
+namespace {
+
+using std::chrono::milliseconds;
+using Held = std::unique_ptr<HeldFolderLock>;
+
+TEST(FolderLockTest, SecondComerTimesOutAndLearnsTheHolder) {
+  testing::TempDir dir;
+  FolderLock& lock = Get<FolderLock>();
+  auto first = lock.Acquire(dir.path().string(), milliseconds(0));
+  ASSERT_TRUE(std::holds_alternative<Held>(first));
+
+  const auto started = std::chrono::steady_clock::now();
+  auto second = lock.Acquire(dir.path().string(), milliseconds(100));
+  ASSERT_TRUE(std::holds_alternative<FolderLockFailure>(second));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, milliseconds(100));
+  const auto& failure = std::get<FolderLockFailure>(second);
+  EXPECT_TRUE(failure.busy);
+  EXPECT_NE(failure.holder.find("(pid " + std::to_string(getpid()) + ")"), std::string::npos)
+      << failure.holder;
+
+  std::get<Held>(first).reset();
+  EXPECT_TRUE(std::holds_alternative<Held>(lock.Acquire(dir.path().string(), milliseconds(0))));
+}
+
+TEST(FolderLockTest, WaiterGetsTheLockWhenTheHolderLetsGo) {
+  testing::TempDir dir;
+  FolderLock& lock = Get<FolderLock>();
+  auto first = lock.Acquire(dir.path().string(), milliseconds(0));
+  ASSERT_TRUE(std::holds_alternative<Held>(first));
+  std::thread releaser([&first] { std::get<Held>(first).reset(); });
+  auto second = lock.Acquire(dir.path().string(), milliseconds(10000));
+  releaser.join();
+  EXPECT_TRUE(std::holds_alternative<Held>(second));
+}
+
+TEST(FolderLockTest, MissingFolderIsAnErrorNotABusyLock) {
+  testing::TempDir dir;
+  auto result = Get<FolderLock>().Acquire((dir.path() / "absent").string(), milliseconds(0));
+  ASSERT_TRUE(std::holds_alternative<FolderLockFailure>(result));
+  EXPECT_FALSE(std::get<FolderLockFailure>(result).busy);
+  EXPECT_NE(std::get<FolderLockFailure>(result).error.find("absent"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace osxnatives::platform
