@@ -328,8 +328,12 @@ void SimMainThread::Loop() {
         apple_.pop_front();
       }
     }
-    if (input) Deliver(*input);
-    if (apple) Deliver(*apple);
+    // Handlers are contained one by one inside Deliver; this catches what the
+    // delivery itself may throw (out of memory), so the thread never dies.
+    Contained("delivering an event", [&] {
+      if (input) Deliver(*input);
+      if (apple) Deliver(*apple);
+    });
   }
 }
 
