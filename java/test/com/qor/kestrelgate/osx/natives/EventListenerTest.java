@@ -51,7 +51,7 @@ class EventListenerTest {
   void startFiltersTheQueuedInputOnThePlatformThread() throws Exception {
     OSXNativeProvider.startEventListener("OP", null, false);
     assertTrue(
-        RECORDER.await(calls -> count(calls, "key down CMD + H") == 2, 30), RECORDER.toString());
+        RECORDER.await(calls -> count(calls, "key down CMD + H") == 2, 30), RECORDER.calls().toString());
 
     List<Recorder.Call> calls = RECORDER.calls();
     assertEquals("Starting Event Listener", calls.get(0).text());
@@ -106,7 +106,7 @@ class EventListenerTest {
     assertTrue(
         RECORDER.await(calls -> calls.stream().filter(c -> c.kind().equals("url")).count() == 2,
             30),
-        RECORDER.toString());
+        RECORDER.calls().toString());
     List<Recorder.Call> calls = RECORDER.calls();
     assertEquals("Starting app delegation Objective c", calls.get(0).text());
     List<Recorder.Call> urls = calls.stream().filter(c -> c.kind().equals("url")).toList();
