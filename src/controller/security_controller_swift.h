@@ -10,12 +10,14 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace osxnatives {
 
 class AppDelegateSwift;
 class EventListenerSwift;
+class ProcessDiscoveryStrategyHelperSwift;
 
 class SecurityControllerSwift {
  public:
@@ -39,6 +41,29 @@ class SecurityControllerSwift {
   void setDockAndMenuHidden();
   void setUIModeAllHidden();
   void setUIModeDefault();
+
+  // Holds the process-wide discovery helper that every controller's listing
+  // and path requests use.
+  class ProcessDiscoveryStrategyHelper {
+   public:
+    // Created on first call (thread-safe), kept until the process ends.
+    static ProcessDiscoveryStrategyHelperSwift& shared();
+  };
+
+  // Process listing and control, on the calling thread. Each returns the
+  // empty string where there is no path or no document.
+  //
+  // The executable path of the process `processId` names.
+  std::string getProcessPath(const std::string& processId);
+  // The process-list document of every process (the host application left
+  // out); `pausePhase` "PERIODIC" uses the on-screen window list.
+  std::string getAllProcesses(const std::string& pausePhase);
+  // Pauses (SIGSTOP) or kills (SIGKILL) the processes `json` names, with a new
+  // ProcessControllerSwift; returns the document of those not signalled.
+  std::string pauseAll(const std::string& json);
+  std::string killAll(const std::string& json);
+  // Resumes (SIGCONT) the processes `json` names.
+  void resumeAll(const std::string& json);
 
   // Installs `sharedAppDelegation` as the get-URL Apple-event handler.
   void startAppDelegation();

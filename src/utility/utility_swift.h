@@ -3,6 +3,11 @@
 #ifndef OSXNATIVES_UTILITY_UTILITY_SWIFT_H_
 #define OSXNATIVES_UTILITY_UTILITY_SWIFT_H_
 
+#include <optional>
+#include <string>
+
+#include "process/process_swift.h"
+
 namespace osxnatives {
 
 class UtilitySwift {
@@ -20,6 +25,14 @@ class UtilitySwift {
   // universal-clipboard preferences. Does nothing when the domain cannot be
   // opened.
   virtual void enableUniversalClipboard(bool enable);
+
+  // The process-list document of `processes`, pretty-printed:
+  // {"processes": [{"pid", "processName", "parentProcessName", "processPath",
+  // "processType", "state"}, …]} in list order, optional members only when
+  // present. Records named like the host application (canonical
+  // equivalence) are left out. nullopt for an empty list, and (after logging
+  // "Error serializing JSON: …" at "error") when the text cannot be written.
+  static std::optional<std::string> processesToJSON(const ProcessList& processes);
 };
 
 }  // namespace osxnatives

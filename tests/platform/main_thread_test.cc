@@ -300,6 +300,8 @@ TEST(SimMainThreadTest, ThrowingHandlersDoNotStopDelivery) {
                       "appleEvents": [{"eventClass": "GURL", "eventID": "GURL", "url": "a"},
                                       {"eventClass": "GURL", "eventID": "GURL", "url": "b"}]})");
   SimMainThread main(test.desktop());
+  // Delivery starts as soon as the handlers are installed.
+  ::testing::internal::CaptureStderr();
   std::atomic<int> calls{0};
   main.addLocalMonitorForEventsMatchingMask(
       kEventMaskKeyDown | kEventMaskOtherMouseDown | kEventMaskGesture | kEventMaskPressure,
@@ -313,7 +315,6 @@ TEST(SimMainThreadTest, ThrowingHandlersDoNotStopDelivery) {
         throw 7;
       },
       kGURL, kGURL);
-  ::testing::internal::CaptureStderr();
   ASSERT_TRUE(main.WaitUntilIdle(seconds(10)));
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(calls.load(), 4);

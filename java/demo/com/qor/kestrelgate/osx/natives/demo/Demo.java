@@ -19,6 +19,7 @@ public final class Demo {
     transcript.step("System.loadLibrary(\"OSXNatives\")", OSXNativeProvider::load);
 
     presentation(transcript);
+    ProcessSection.run(transcript);
     InputSection.run(transcript);
 
     transcript.section("Done");

@@ -1,0 +1,278 @@
+// Process listing and control, measured in one run at several numbers of
+// running processes:
+//
+//   listing   the C++ API (SecurityControllerSwift::getAllProcesses), the JNI
+//             native called from Java (document included), `ps -e -o
+//             pid,ppid,comm,args` started from Java, the JDK's
+//             ProcessHandle.allProcesses() with info().command() and
+//             parent(), and the floor: a loop that only reads
+//             /proc/<pid>/stat and /proc/<pid>/exe of every process.
+//   control   pausing and resuming 1000 processes (C++ API and JNI) against
+//             1000 bare kill(SIGSTOP) plus 1000 bare kill(SIGCONT) calls.
+//
+// The processes are `sleep` children started here (each dies with this
+// program through PR_SET_PDEATHSIG) and ended by their recorded pids. Every
+// signal goes to one of them.
+//
+// Usage: process_bench [runs] [total processes...]   (default: 7 100 1000 3000)
+#include <dirent.h>
+#include <fcntl.h>
+#include <jni.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "controller/security_controller_swift.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Stats {
+  double median_ms = 0, min_ms = 0, max_ms = 0;
+};
+
+Stats Summarize(std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  Stats s;
+  s.min_ms = ms.front();
+  s.max_ms = ms.back();
+  const size_t n = ms.size();
+  s.median_ms = n % 2 == 1 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
+  return s;
+}
+
+// Runs `work` once to warm up, then `runs` times; returns the times.
+Stats Measure(int runs, const std::function<void()>& work) {
+  work();
+  std::vector<double> ms;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    work();
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  return Summarize(ms);
+}
+
+int CountProcesses() {
+  int count = 0;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) throw std::runtime_error("cannot open /proc");
+  while (const dirent* entry = readdir(proc)) {
+    if (entry->d_name[0] >= '1' && entry->d_name[0] <= '9') ++count;
+  }
+  closedir(proc);
+  return count;
+}
+
+// The machine's floor: read the stat line and the exe link of every process.
+size_t FloorListing() {
+  size_t bytes = 0;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return 0;
+  char path[300];
+  char buffer[4096];
+  while (const dirent* entry = readdir(proc)) {
+    if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+    std::snprintf(path, sizeof path, "/proc/%s/stat", entry->d_name);
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n > 0) bytes += static_cast<size_t>(n);
+      close(fd);
+    }
+    std::snprintf(path, sizeof path, "/proc/%s/exe", entry->d_name);
+    const ssize_t n = readlink(path, buffer, sizeof buffer);
+    if (n > 0) bytes += static_cast<size_t>(n);
+  }
+  closedir(proc);
+  return bytes;
+}
+
+// `sleep` children, ended by their recorded pids on destruction.
+class Sleepers {
+ public:
+  ~Sleepers() { EndAll(); }
+
+  void Add(int count) {
+    for (int i = 0; i < count; ++i) {
+      const pid_t parent = getpid();
+      const pid_t pid = fork();
+      if (pid < 0) throw std::runtime_error("fork failed");
+      if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
+        execl("/bin/sleep", "sleep", "3600", static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      pids_.push_back(pid);
+    }
+  }
+
+  void EndAll() {
+    for (pid_t pid : pids_) kill(pid, SIGKILL);
+    for (pid_t pid : pids_) waitpid(pid, nullptr, 0);
+    pids_.clear();
+  }
+
+  const std::vector<pid_t>& pids() const { return pids_; }
+
+ private:
+  std::vector<pid_t> pids_;
+};
+
+// The embedded JVM and the Java half of the benchmark.
+class Java {
+ public:
+  Java() {
+    std::string classpath = std::string("-Djava.class.path=") + OSXNATIVES_BENCH_CLASSPATH;
+    std::string library = std::string("-Djava.library.path=") + OSXNATIVES_BENCH_LIBRARY_DIR;
+    JavaVMOption options[2] = {{classpath.data(), nullptr}, {library.data(), nullptr}};
+    JavaVMInitArgs args{JNI_VERSION_1_6, 2, options, JNI_FALSE};
+    void* env = nullptr;
+    if (JNI_CreateJavaVM(&vm_, &env, &args) != JNI_OK) throw std::runtime_error("no JVM");
+    env_ = static_cast<JNIEnv*>(env);
+    bench_ = env_->FindClass("com/qor/kestrelgate/osx/natives/bench/ProcessBench");
+    Check();
+    env_->CallStaticVoidMethod(bench_, env_->GetStaticMethodID(bench_, "load", "()V"));
+    Check();
+  }
+
+  // Calls a static `long[] name(int runs)` (or `(String, int)`) and
+  // summarizes the times it returns.
+  Stats Times(const char* name, int runs, const std::string* document = nullptr) {
+    jlongArray times;
+    if (document == nullptr) {
+      jmethodID method = env_->GetStaticMethodID(bench_, name, "(I)[J");
+      Check();
+      env_->CallStaticObjectMethod(bench_, method, jint{1});  // warm-up
+      Check();
+      times = static_cast<jlongArray>(env_->CallStaticObjectMethod(bench_, method, runs));
+    } else {
+      jmethodID method = env_->GetStaticMethodID(bench_, name, "(Ljava/lang/String;I)[J");
+      Check();
+      jstring text = env_->NewStringUTF(document->c_str());
+      env_->CallStaticObjectMethod(bench_, method, text, jint{1});
+      Check();
+      times = static_cast<jlongArray>(env_->CallStaticObjectMethod(bench_, method, text, runs));
+      env_->DeleteLocalRef(text);
+    }
+    Check();
+    std::vector<jlong> ns(static_cast<size_t>(runs));
+    env_->GetLongArrayRegion(times, 0, runs, ns.data());
+    env_->DeleteLocalRef(times);
+    std::vector<double> ms;
+    for (jlong t : ns) ms.push_back(static_cast<double>(t) / 1e6);
+    return Summarize(ms);
+  }
+
+ private:
+  void Check() {
+    if (env_->ExceptionCheck()) {
+      env_->ExceptionDescribe();
+      throw std::runtime_error("Java exception");
+    }
+  }
+
+  JavaVM* vm_ = nullptr;
+  JNIEnv* env_ = nullptr;
+  jclass bench_ = nullptr;
+};
+
+void Row(const char* name, const Stats& s, int processes, const Stats* base = nullptr,
+         const char* base_name = nullptr) {
+  std::printf("  %-34s median %8.2f ms  min %8.2f  max %8.2f  %6.1f us/process", name, s.median_ms,
+              s.min_ms, s.max_ms, 1000.0 * s.median_ms / processes);
+  if (base != nullptr) std::printf("  %5.2fx %s", s.median_ms / base->median_ms, base_name);
+  std::printf("\n");
+}
+
+std::string Document(const std::vector<pid_t>& pids, size_t count) {
+  std::string doc = "{\"processes\": [";
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) doc += ", ";
+    doc += "{\"pid\": \"" + std::to_string(pids[i]) + "\", \"processName\": \"sleep\"}";
+  }
+  return doc + "]}";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = argc > 1 ? std::atoi(argv[1]) : 7;
+  if (runs < 1) runs = 7;
+  std::vector<int> totals;
+  for (int i = 2; i < argc; ++i) totals.push_back(std::atoi(argv[i]));
+  if (totals.empty()) totals = {100, 1000, 3000};
+  std::sort(totals.begin(), totals.end());
+
+  // Sleepers are forked before the JVM starts, from a small process.
+  Sleepers sleepers;
+  std::printf("process benchmark: %d timed runs per figure (after one warm-up)\n", runs);
+  try {
+    std::unique_ptr<Java> java;
+    for (int total : totals) {
+      const int missing = total - CountProcesses();
+      if (missing > 0) sleepers.Add(missing);
+      if (java == nullptr) java = std::make_unique<Java>();
+      const int processes = CountProcesses();
+      std::printf("\n%d processes running (%zu sleepers)\n", processes, sleepers.pids().size());
+
+      size_t sink = 0;
+      const Stats floor = Measure(runs, [&] { sink += FloorListing(); });
+      const Stats cpp = Measure(
+          runs, [&] { sink += osxnatives::SecurityControllerSwift().getAllProcesses("").size(); });
+      const Stats jni = java->Times("jniListing", runs);
+      const Stats ps = java->Times("psListing", runs);
+      const Stats handle = java->Times("processHandleListing", runs);
+      Row("floor: /proc stat + exe loop", floor, processes);
+      Row("C++ getAllProcesses", cpp, processes, &floor, "floor");
+      Row("JNI getAllProcesses (from Java)", jni, processes, &floor, "floor");
+      Row("ps -e -o pid,ppid,comm,args", ps, processes, &floor, "floor");
+      Row("ProcessHandle.allProcesses()", handle, processes, &floor, "floor");
+      std::printf("  ratios: JNI/floor %.2f  JNI/ps %.2f  JNI/ProcessHandle %.2f  C++/floor %.2f\n",
+                  jni.median_ms / floor.median_ms, jni.median_ms / ps.median_ms,
+                  jni.median_ms / handle.median_ms, cpp.median_ms / floor.median_ms);
+
+      if (sleepers.pids().size() >= 1000) {
+        const std::vector<pid_t> targets(sleepers.pids().begin(), sleepers.pids().begin() + 1000);
+        const std::string document = Document(targets, targets.size());
+        const Stats bare = Measure(runs, [&] {
+          for (pid_t pid : targets) kill(pid, SIGSTOP);
+          for (pid_t pid : targets) kill(pid, SIGCONT);
+        });
+        const Stats control = Measure(runs, [&] {
+          osxnatives::SecurityControllerSwift controller;
+          sink += controller.pauseAll(document).size();
+          controller.resumeAll(document);
+        });
+        const Stats jni_control = java->Times("jniPauseResume", runs, &document);
+        std::printf("  pause + resume of 1000 processes:\n");
+        Row("bare kill() x 2000", bare, 1000);
+        Row("C++ pauseAll + resumeAll", control, 1000, &bare, "bare kill");
+        Row("JNI pause + resume (from Java)", jni_control, 1000, &bare, "bare kill");
+      }
+      if (sink == 0) std::printf("(nothing read)\n");
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "process_bench: %s\n", e.what());
+    sleepers.EndAll();
+    return 1;
+  }
+  sleepers.EndAll();
+  // The JVM is left to the process exit; DestroyJavaVM would wait for its
+  // non-daemon threads.
+  std::fflush(stdout);
+  _exit(0);
+}

@@ -1,0 +1,46 @@
+// CoreGraphics window list: the windows of every application in the session.
+#ifndef OSXNATIVES_PLATFORM_CG_WINDOW_LIST_H_
+#define OSXNATIVES_PLATFORM_CG_WINDOW_LIST_H_
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace osxnatives::platform {
+
+// `CGWindowListOption` bits.
+inline constexpr uint32_t kCGWindowListOptionAll = 0;
+inline constexpr uint32_t kCGWindowListOptionOnScreenOnly = 1U << 0;
+inline constexpr uint32_t kCGWindowListOptionOnScreenAboveWindow = 1U << 1;
+inline constexpr uint32_t kCGWindowListOptionOnScreenBelowWindow = 1U << 2;
+inline constexpr uint32_t kCGWindowListOptionIncludingWindow = 1U << 3;
+inline constexpr uint32_t kCGWindowListExcludeDesktopElements = 1U << 4;
+
+inline constexpr uint32_t kCGNullWindowID = 0;
+
+// One window dictionary of the list, reduced to what its readers use.
+struct CGWindowInfo {
+  // The number under `kCGWindowOwnerPID`, as the dictionary holds it (not
+  // necessarily integral); nullopt when the key is missing or not a number.
+  std::optional<double> ownerPID;
+};
+
+class CGWindowList {
+ public:
+  virtual ~CGWindowList() = default;
+
+  // `CGWindowListCopyWindowInfo(option, relativeToWindow)`: the windows the
+  // option bits select, front to back; nullopt where the platform returns
+  // NULL. Thread-safe.
+  virtual std::optional<std::vector<CGWindowInfo>> CGWindowListCopyWindowInfo(
+      uint32_t option, uint32_t relativeToWindow) = 0;
+};
+
+template <>
+CGWindowList& Registry<CGWindowList>::Default();
+
+}  // namespace osxnatives::platform
+
+#endif  // OSXNATIVES_PLATFORM_CG_WINDOW_LIST_H_
