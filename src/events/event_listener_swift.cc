@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/host.h"
+#include "common/unicode_text.h"
 #include "platform/ns_application.h"
 #include "platform/ns_operating_system_version.h"
 
@@ -33,10 +34,13 @@ bool HasShift(const Event& event) {
   return (event.modifierFlags & platform::kEventModifierFlagShift) != 0;
 }
 
+// Texts compare as platform strings do: equal when canonically equivalent.
+bool Same(std::string_view a, std::string_view b) { return CanonicallyEquivalent(a, b); }
+
 }  // namespace
 
 bool EventListenerSwift::IsFacebook(std::optional<std::string_view> client) {
-  return client.has_value() && !client->empty() && Lowercased(*client) == "facebook";
+  return client.has_value() && !client->empty() && Same(Lowercased(*client), "facebook");
 }
 
 void EventListenerSwift::startMonitoring(std::string_view deliveryMode,
@@ -46,13 +50,13 @@ void EventListenerSwift::startMonitoring(std::string_view deliveryMode,
   const std::shared_ptr<const EventListenerSwift> self = shared_from_this();
   const std::string mode = Lowercased(deliveryMode);
   Monitors installed;
-  if (mode == "op") {
+  if (Same(mode, "op")) {
     installed.globalKeyDownMonitor = events.addGlobalMonitorForEventsMatchingMask(
         platform::kEventMaskKeyDown, [self, isSystemTest](const Event& event) {
           self->handleCompanionKeyDown(event, isSystemTest);
         });
   }
-  if (mode == "ap" && IsFacebook(client)) {
+  if (Same(mode, "ap") && IsFacebook(client)) {
     installed.globalKeyDownMonitor = events.addGlobalMonitorForEventsMatchingMask(
         platform::kEventMaskKeyDown,
         [self](const Event& event) { self->handleWebexKeyDown(event); });
@@ -74,7 +78,7 @@ void EventListenerSwift::startMonitoring(std::string_view deliveryMode,
   // other mode it keeps what an earlier start stored there.
   if (installed.globalKeyDownMonitor) {
     monitors_.globalKeyDownMonitor = installed.globalKeyDownMonitor;
-  } else if (mode == "op" || (mode == "ap" && IsFacebook(client))) {
+  } else if (Same(mode, "op") || (Same(mode, "ap") && IsFacebook(client))) {
     monitors_.globalKeyDownMonitor.reset();
   }
   monitors_.keyDownMonitor = installed.keyDownMonitor;
@@ -108,8 +112,8 @@ std::optional<Event> EventListenerSwift::handleKeyDown(const Event& event,
     Log("key down CMD + Q", "INFO");
     const bool keep_open =
         title.has_value() &&
-        std::find(std::begin(kKeepOpenWindowTitles), std::end(kKeepOpenWindowTitles), *title) !=
-            std::end(kKeepOpenWindowTitles);
+        std::any_of(std::begin(kKeepOpenWindowTitles), std::end(kKeepOpenWindowTitles),
+                    [&title](std::string_view keep) { return Same(*title, keep); });
     if (!keep_open) CloseRequest();
     return std::nullopt;
   }
@@ -119,9 +123,9 @@ std::optional<Event> EventListenerSwift::handleKeyDown(const Event& event,
   }
   if (event.keyCode == kKeyCodeTab) {
     const std::string mode = Lowercased(deliveryMode);
-    if (mode == "op" && !isSystemTest) {
+    if (Same(mode, "op") && !isSystemTest) {
       ActivateRunning(pimzoBundleIdentifier, /*lowercase=*/true);
-    } else if (mode == "ap" && IsFacebook(client)) {
+    } else if (Same(mode, "ap") && IsFacebook(client)) {
       ActivateRunning(webexBundleIdentifier, /*lowercase=*/true);
     }
   }
@@ -142,15 +146,15 @@ void EventListenerSwift::ReturnFromCompanion(std::string_view companion) const {
   const std::optional<platform::RunningApplication> frontmost =
       platform::Get<platform::NSWorkspace>().frontmostApplication();
   if (!frontmost || !frontmost->bundleIdentifier) return;
-  if (Lowercased(*frontmost->bundleIdentifier) != companion) return;
+  if (!Same(Lowercased(*frontmost->bundleIdentifier), companion)) return;
   ActivateRunning(kgBundleIdentifier, /*lowercase=*/false);
 }
 
 bool EventListenerSwift::ActivateRunning(std::string_view bundleIdentifier, bool lowercase) const {
   for (const auto& application : platform::Get<platform::NSWorkspace>().runningApplications()) {
     if (!application.bundleIdentifier) continue;
-    const bool same = lowercase ? Lowercased(*application.bundleIdentifier) == bundleIdentifier
-                                : *application.bundleIdentifier == bundleIdentifier;
+    const bool same = lowercase ? Same(Lowercased(*application.bundleIdentifier), bundleIdentifier)
+                                : Same(*application.bundleIdentifier, bundleIdentifier);
     if (same) {
       Activate(application);
       return true;

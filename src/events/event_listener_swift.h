@@ -50,7 +50,9 @@ class EventListenerSwift : public std::enable_shared_from_this<EventListenerSwif
 
   // Bundle identifiers of the companion application, the browser itself and
   // Webex. The companion and Webex are compared with lower-cased identifiers,
-  // the browser's exactly.
+  // the browser's exactly. Every text comparison here (modes, client, window
+  // titles, identifiers) treats canonically equivalent texts as equal, as
+  // platform strings do.
   const std::string pimzoBundleIdentifier = "com.electron.pimzo";
   const std::string kgBundleIdentifier = "com.trevant.qor.Kestrelgate";
   const std::string webexBundleIdentifier = "cisco-systems.spark";

@@ -569,6 +569,19 @@ INSTANTIATE_TEST_SUITE_P(
             "WebexWithoutCommand", true, kTab, kShift, false, "Cisco-Systems.Spark", "14.0", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(GlobalHandlerTest, BrowserMatchesACanonicallyEquivalentIdentifier) {
+  nlohmann::json scenario = Desktop(std::nullopt, "13.0", "com.electron.pimzo");
+  // U+212A KELVIN SIGN decomposes canonically to "K".
+  scenario["runningApplications"] =
+      nlohmann::json::array({{{"pid", 0}, {"bundleIdentifier", "com.trevant.qor.\u212Aestrelgate"}},
+                             {{"pid", 601}, {"bundleIdentifier", "com.electron.pimzo"}}});
+  SimPlatform sim(scenario);
+  std::make_shared<EventListenerSwift>()->handleCompanionKeyDown(
+      {NSEventType::kKeyDown, kTab, kCmd}, false);
+  EXPECT_EQ(sim.Activations(),
+            std::vector<std::string>{"activate com.trevant.qor.\u212Aestrelgate 3"});
+}
+
 TEST(GlobalHandlerTest, BrowserIsMatchedExactly) {
   nlohmann::json scenario = Desktop(std::nullopt, "14.0", "com.electron.pimzo");
   scenario["runningApplications"] =
