@@ -55,6 +55,24 @@ jstring NewJavaString(JNIEnv* env, std::string_view text) {
   return result;
 }
 
+// Detaches the calling thread from the JVM when the thread ends, for threads
+// that the library attached itself (the simulated desktop's main thread,
+// platform callback threads). An attached thread that ended without detaching
+// would keep the JVM from shutting down. Threads the JVM started are never
+// detached by the library.
+class AttachedThread {
+ public:
+  void Remember(JavaVM* vm) { vm_ = vm; }
+  ~AttachedThread() {
+    if (vm_ != nullptr) vm_->DetachCurrentThread();
+  }
+
+ private:
+  JavaVM* vm_ = nullptr;
+};
+
+thread_local AttachedThread t_attached;
+
 class JavaHost : public HostCallbacks {
  public:
   void Log(std::string_view message, std::string_view level) override {
@@ -83,6 +101,7 @@ JNIEnv* JavaController::getJNIEnv() {
   jint status = vm()->GetEnv(reinterpret_cast<void**>(&env), kJniVersion);
   if (status == JNI_EDETACHED) {
     status = vm()->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
+    if (status == JNI_OK) t_attached.Remember(vm());
   }
   if (status != JNI_OK) {
     platform::NSLog("Failed to get JNIEnv\n");

@@ -1,11 +1,15 @@
 #include "controller/security_controller_swift.h"
 
+#include "controller/app_delegate_swift.h"
+#include "events/event_listener_swift.h"
 #include "platform/ns_application.h"
 #include "utility/utility_swift.h"
 
 namespace osxnatives {
 
-SecurityControllerSwift::SecurityControllerSwift() = default;
+SecurityControllerSwift::SecurityControllerSwift()
+    : sharedAppDelegation(std::make_shared<AppDelegateSwift>()),
+      sharedEventListener(std::make_shared<EventListenerSwift>()) {}
 SecurityControllerSwift::~SecurityControllerSwift() = default;
 
 const std::shared_ptr<SecurityControllerSwift>& SecurityControllerSwift::shared() {

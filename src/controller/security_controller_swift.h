@@ -9,10 +9,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace osxnatives {
 
+class AppDelegateSwift;
+class EventListenerSwift;
 class ProcessDiscoveryStrategyHelperSwift;
 class InputHandlerSwift;
 class DisplayHandlerSwift;
@@ -73,6 +77,19 @@ class SecurityControllerSwift {
   // `stop` of the input handler, then `releaseDisplay`. Blocks until the
   // unlock commands exited.
   static void stopInputHandler();
+
+  // Installs `sharedAppDelegation` as the get-URL Apple-event handler.
+  void startAppDelegation();
+  // Starts `sharedEventListener` with the values from Java, unchanged.
+  void startEventListenerWithDeliveryMode(std::string_view deliveryMode,
+                                          std::optional<std::string_view> client,
+                                          bool isSystemTest);
+  // Removes the monitors that `sharedEventListener`'s last start installed.
+  void stopEventListener();
+
+  // Created with the controller; each controller has its own pair.
+  const std::shared_ptr<AppDelegateSwift> sharedAppDelegation;
+  const std::shared_ptr<EventListenerSwift> sharedEventListener;
 
  private:
   void applyPresentation(uint64_t options);

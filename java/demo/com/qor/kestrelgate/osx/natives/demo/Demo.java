@@ -22,6 +22,7 @@ public final class Demo {
     ProcessSection.run(transcript);
     LockdownSection.run(transcript);
     EnvironmentSection.run(transcript);
+    InputSection.run(transcript);
 
     transcript.section("Done");
     System.out.println("The simulated desktop is back to its default presentation.");
