@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the dynamic symbols that libOSXNatives defines: JNI_OnLoad, main, and
 # one Java_..._OSXNativeProvider_<name> for each native method that the Java
-# host class declares. With --all, every declared native must be exported too.
+# host class declares. With --all, every one of its 24 natives and main must be
+# exported too.
 set -euo pipefail
 library=$1 java_source=$2 mode=${3:-}
 prefix=Java_com_qor_kestrelgate_osx_natives_OSXNativeProvider_
@@ -17,7 +18,13 @@ if [[ $mode == --all ]]; then
   missing=$(comm -23 <(echo "$allowed") <(echo "$exported"))
   if [[ -n $missing ]]; then echo "declared but not exported:"; echo "$missing"; status=1; fi
 fi
-for required in JNI_OnLoad; do
+declared=$(sed -n 's/.*native [^(]* \([A-Za-z0-9_]*\)(.*/\1/p' "$java_source" | sort -u | wc -l)
+if [[ $mode == --all && $declared != 24 ]]; then
+  echo "the host class declares $declared natives, not 24"; status=1
+fi
+required_symbols=(JNI_OnLoad)
+[[ $mode == --all ]] && required_symbols+=(main)
+for required in "${required_symbols[@]}"; do
   grep -qx "$required" <<<"$exported" || { echo "missing $required"; status=1; }
 done
 echo "$(wc -l <<<"$exported") exported symbols checked"
