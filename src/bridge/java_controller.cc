@@ -100,7 +100,10 @@ JNIEnv* JavaController::getJNIEnv() {
   JNIEnv* env = nullptr;
   jint status = vm()->GetEnv(reinterpret_cast<void**>(&env), kJniVersion);
   if (status == JNI_EDETACHED) {
-    status = vm()->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
+    // As a daemon: a platform thread that lives on (a permission callback
+    // thread, the main thread) must not keep the JVM from exiting when the
+    // host's own threads have finished.
+    status = vm()->AttachCurrentThreadAsDaemon(reinterpret_cast<void**>(&env), nullptr);
     if (status == JNI_OK) t_attached.Remember(vm());
   }
   if (status != JNI_OK) {

@@ -2,9 +2,9 @@
 // com.qor.kestrelgate.osx.natives.OSXNativeProvider.
 //
 // All operations are static and may be called from any thread. A thread the
-// JVM does not know is attached on its first callback and stays attached. The
-// host class and its methods are looked up on every callback; nothing else is
-// cached.
+// JVM does not know is attached (as a daemon) on its first callback and stays
+// attached until it ends, when it is detached. The host class and its methods
+// are looked up on every callback; nothing else is cached.
 #ifndef OSXNATIVES_BRIDGE_JAVA_CONTROLLER_H_
 #define OSXNATIVES_BRIDGE_JAVA_CONTROLLER_H_
 

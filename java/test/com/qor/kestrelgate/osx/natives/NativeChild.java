@@ -12,7 +12,8 @@ import java.nio.charset.StandardCharsets;
  * <p>Actions: {@code lock} (startInputHandler), {@code unlock} (stopInputHandler), {@code count}
  * (prints "RESULT count N"), {@code name} (prints "RESULT name X" or "RESULT name null"), {@code
  * pause} (prints "PAUSED" and waits for a line on standard input), {@code hang} (prints "HANGING"
- * and waits until killed).
+ * and waits until killed), {@code camera} (requestCameraPermission, then waits for the answer,
+ * which arrives on a thread the library attached itself).
  */
 public final class NativeChild {
   private NativeChild() {}
@@ -29,6 +30,15 @@ public final class NativeChild {
         case "pause" -> {
           say("PAUSED");
           in.readLine();
+        }
+        case "camera" -> {
+          Recorder recorder = new Recorder();
+          OSXNativeProvider.setListener(recorder);
+          OSXNativeProvider.requestCameraPermission();
+          if (!recorder.await(calls -> calls.stream().anyMatch(
+              c -> c.text() != null && c.text().startsWith("Camera ")), 30)) {
+            throw new IllegalStateException("no camera answer");
+          }
         }
         case "hang" -> {
           say("HANGING");
