@@ -16,6 +16,6 @@ export OSXNATIVES_SIM_JOURNAL="$work/journal.jsonl"
 # stand-ins for those tools.
 export HOME="$work/home" OSXNATIVES_DEMO_HOME="$work/home"
 export PATH="$root/java/demo/standins:$PATH"
-exec java -Djava.library.path="$build" \
+java -Djava.library.path="$build" \
   -cp "$build/java/osxnatives.jar:$build/java/osxnatives-demo.jar" \
   com.qor.kestrelgate.osx.natives.demo.Demo "$@"
