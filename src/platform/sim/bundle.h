@@ -22,11 +22,6 @@ class SimBundle : public NSBundle {
   nlohmann::json info_ = nlohmann::json::object();
 };
 
-// Parses a property list (XML or binary) held in `bytes` into the JSON form
-// described at NSBundle::infoDictionary. Returns null when it is not a
-// property list.
-nlohmann::json PropertyListToJson(const std::string& bytes);
-
 }  // namespace osxnatives::platform::sim
 
 #endif  // OSXNATIVES_PLATFORM_SIM_BUNDLE_H_
