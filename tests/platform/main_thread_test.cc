@@ -26,22 +26,36 @@ class Seen {
   void Add(const std::string& what) {
     std::lock_guard<std::mutex> lock(mutex_);
     items_.push_back(what);
-    threads_.push_back(std::this_thread::get_id());
+    off_caller_ = off_caller_ && std::this_thread::get_id() != caller_;
   }
   std::vector<std::string> items() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return items_;
   }
-  std::vector<std::thread::id> threads() const {
+  // Whether no handler ran on the thread that created this.
+  bool off_caller() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return threads_;
+    return off_caller_;
   }
 
  private:
   mutable std::mutex mutex_;
+  const std::thread::id caller_ = std::this_thread::get_id();
   std::vector<std::string> items_;
-  std::vector<std::thread::id> threads_;
+  bool off_caller_ = true;
 };
+
+// The direct parameter of a get-URL or open-document event.
+std::string Url(const NSAppleEventDescriptor& event) {
+  return *event.paramDescriptorForKeyword(MakeFourCharCode("----"))->stringValue();
+}
+
+// The value of `key` in every "deliver" entry of the journal, in order.
+nlohmann::json Delivered(const TestDesktop& test, const char* key) {
+  nlohmann::json values = nlohmann::json::array();
+  for (const auto& entry : test.Journal("deliver")) values.push_back(entry[key]);
+  return values;
+}
 
 std::string Describe(const Event& event) {
   return std::to_string(static_cast<int>(event.type)) + ":" + std::to_string(event.keyCode);
@@ -91,18 +105,12 @@ TEST(SimMainThreadTest, InputWaitsForTheFullLocalSetThenFlowsInOrderOnItsOwnThre
   EXPECT_EQ(seen.items(), (std::vector<std::string>{"early 10:12", "local 10:12", "global 10:4",
                                                     "mouse 25:0", "mouse 29:0", "pressure 34:0",
                                                     "early 10:48", "local 10:48"}));
-  for (auto id : seen.threads()) EXPECT_NE(id, std::this_thread::get_id());
+  EXPECT_TRUE(seen.off_caller());
 
+  EXPECT_EQ(Delivered(test, "result"), nlohmann::json({"swallowed", "passed", "swallowed",
+                                                       "swallowed", "swallowed", "passed"}));
+  EXPECT_EQ(Delivered(test, "monitors"), nlohmann::json({2, 1, 1, 1, 1, 2}));
   const auto delivered = test.Journal("deliver");
-  ASSERT_EQ(delivered.size(), 6U);
-  const std::vector<std::string> results = {"swallowed", "passed",    "swallowed",
-                                            "swallowed", "swallowed", "passed"};
-  const std::vector<int> monitors = {2, 1, 1, 1, 1, 2};
-  for (size_t i = 0; i < delivered.size(); ++i) {
-    EXPECT_EQ(delivered[i]["service"], "NSEvent");
-    EXPECT_EQ(delivered[i]["result"], results[i]) << i;
-    EXPECT_EQ(delivered[i]["monitors"], monitors[i]) << i;
-  }
   EXPECT_EQ(
       delivered[0]["args"],
       nlohmann::json(
@@ -132,12 +140,8 @@ TEST(SimMainThreadTest, EventsAfterTheMonitorsAreRemovedPass) {
   EXPECT_EQ(pressure_seen.load(), 1);
   EXPECT_EQ(main.monitor_count(), 0U);
   main.removeMonitor(tokens[0]);  // a second removal does nothing
-  const auto delivered = test.Journal("deliver");
-  ASSERT_EQ(delivered.size(), 3U);
-  EXPECT_EQ(delivered[0]["result"], "swallowed");
-  EXPECT_EQ(delivered[1]["result"], "passed");
-  EXPECT_EQ(delivered[1]["monitors"], 0);
-  EXPECT_EQ(delivered[2]["result"], "passed");
+  EXPECT_EQ(Delivered(test, "result"), nlohmann::json({"swallowed", "passed", "passed"}));
+  EXPECT_EQ(Delivered(test, "monitors")[1], 0);
   EXPECT_EQ(test.Journal("removeMonitor:").size(), 4U);
 }
 
@@ -148,76 +152,28 @@ TEST(SimMainThreadTest, AppleEventsWaitForTheGetURLHandlerWhichALaterOneReplaces
       {"eventClass": "GURL", "eventID": "GURL", "url": "kestrelgate://second"}]})");
   SimMainThread main(test.desktop());
   Seen seen;
-  main.setEventHandler(
-      [&seen](const NSAppleEventDescriptor& event, NSAppleEventDescriptor&) {
-        seen.Add("odoc " +
-                 *event.paramDescriptorForKeyword(MakeFourCharCode("----"))->stringValue());
-      },
-      MakeFourCharCode("aevt"), MakeFourCharCode("odoc"));
+  main.setEventHandler([&seen](const NSAppleEventDescriptor& event,
+                               NSAppleEventDescriptor&) { seen.Add("odoc " + Url(event)); },
+                       MakeFourCharCode("aevt"), MakeFourCharCode("odoc"));
   ASSERT_TRUE(main.WaitUntilIdle(seconds(10)));
   EXPECT_TRUE(seen.items().empty());
 
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool entered = false;
-  bool replaced = false;
+  // The first get-URL handler replaces itself while its event is in hand.
+  auto second = [&seen](const NSAppleEventDescriptor& event, NSAppleEventDescriptor&) {
+    seen.Add("second " + Url(event));
+  };
   main.setEventHandler(
       [&](const NSAppleEventDescriptor& event, NSAppleEventDescriptor&) {
-        seen.Add("first " +
-                 *event.paramDescriptorForKeyword(MakeFourCharCode("----"))->stringValue());
-        std::unique_lock<std::mutex> lock(mutex);
-        entered = true;
-        changed.notify_all();
-        changed.wait(lock, [&] { return replaced; });
+        seen.Add("first " + Url(event));
+        main.setEventHandler(second, kGURL, kGURL);
       },
       kGURL, kGURL);
-  {
-    std::unique_lock<std::mutex> lock(mutex);
-    ASSERT_TRUE(changed.wait_for(lock, seconds(10), [&] { return entered; }));
-  }
-  main.setEventHandler(
-      [&seen](const NSAppleEventDescriptor& event, NSAppleEventDescriptor&) {
-        seen.Add("second " +
-                 *event.paramDescriptorForKeyword(MakeFourCharCode("----"))->stringValue());
-      },
-      kGURL, kGURL);
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    replaced = true;
-  }
-  changed.notify_all();
   ASSERT_TRUE(main.WaitUntilIdle(seconds(10)));
   EXPECT_EQ(seen.items(), (std::vector<std::string>{"odoc file:///tmp/a",
                                                     "first kestrelgate://exam/42?x=\u00e9 y",
                                                     "second kestrelgate://second"}));
-  const auto registrations = test.Journal("setEventHandler:andSelector:forEventClass:andEventID:");
-  ASSERT_EQ(registrations.size(), 3U);
-  EXPECT_EQ(registrations[1]["args"],
-            nlohmann::json({{"eventClass", "GURL"}, {"eventID", "GURL"}}));
-  const auto delivered = test.Journal("deliver");
-  ASSERT_EQ(delivered.size(), 3U);
-  EXPECT_EQ(delivered[0]["result"], "handled");
-  EXPECT_EQ(delivered[1]["args"]["url"], "kestrelgate://exam/42?x=\u00e9 y");
-}
-
-TEST(SimMainThreadTest, UnhandledAppleEventsAreJournaled) {
-  TestDesktop test(R"({"appleEvents": [
-      {"eventClass": "aevt", "eventID": "quit", "url": "x"},
-      {"eventClass": "GURL", "eventID": "GURL", "url": "kestrelgate://a"}]})");
-  SimMainThread main(test.desktop());
-  std::vector<std::string> urls;
-  main.setEventHandler(
-      [&urls](const NSAppleEventDescriptor& event, NSAppleEventDescriptor&) {
-        urls.push_back(*event.paramDescriptorForKeyword(MakeFourCharCode("----"))->stringValue());
-      },
-      kGURL, kGURL);
-  ASSERT_TRUE(main.WaitUntilIdle(seconds(10)));
-  EXPECT_EQ(urls, std::vector<std::string>{"kestrelgate://a"});
-  const auto delivered = test.Journal("deliver");
-  ASSERT_EQ(delivered.size(), 2U);
-  EXPECT_EQ(delivered[0]["result"], "unhandled");
-  EXPECT_EQ(delivered[0]["args"]["eventID"], "quit");
-  EXPECT_EQ(delivered[1]["result"], "handled");
+  EXPECT_EQ(Delivered(test, "result"), nlohmann::json({"handled", "handled", "handled"}));
+  EXPECT_EQ(Delivered(test, "args")[1]["url"], "kestrelgate://exam/42?x=\u00e9 y");
 }
 
 struct BadEntryCase {
@@ -247,37 +203,27 @@ TEST_P(BadEntryTest, IsSkippedWithOneLineAndTheRestIsDelivered) {
   EXPECT_NE(err.find("[1]"), std::string::npos) << err;
 
   EXPECT_EQ(main.Run(0, nullptr), 0);
-  const auto delivered = test.Journal("deliver");
-  ASSERT_EQ(delivered.size(), 4U);
-  EXPECT_EQ(delivered[0]["args"]["keyCode"], 1);
-  EXPECT_EQ(delivered[1]["args"]["type"], "pressure");
-  EXPECT_EQ(delivered[2]["args"]["url"], "a");
-  EXPECT_EQ(delivered[3]["args"]["url"], "b");
+  const nlohmann::json args = Delivered(test, "args");
+  ASSERT_EQ(args.size(), 4U);
+  EXPECT_EQ(args[0]["keyCode"], 1);
+  EXPECT_EQ(args[1]["type"], "pressure");
+  EXPECT_EQ(args[2]["url"], "a");
+  EXPECT_EQ(args[3]["url"], "b");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, BadEntryTest,
     ::testing::Values(
         BadEntryCase{"NotAnObject", "inputEvents", "12"},
-        BadEntryCase{"NoType", "inputEvents", R"({"keyCode": 12})"},
-        BadEntryCase{"TypeNotText", "inputEvents", R"({"type": 10, "keyCode": 12})"},
         BadEntryCase{"UnknownType", "inputEvents", R"({"type": "leftMouseDown"})"},
         BadEntryCase{"KeyDownWithoutKeyCode", "inputEvents", R"({"type": "keyDown"})"},
-        BadEntryCase{"KeyCodeText", "inputEvents", R"({"type": "keyDown", "keyCode": "12"})"},
-        BadEntryCase{"KeyCodeNegative", "inputEvents", R"({"type": "keyDown", "keyCode": -1})"},
         BadEntryCase{"KeyCodeTooLarge", "inputEvents", R"({"type": "keyDown", "keyCode": 65536})"},
         BadEntryCase{"KeyCodeFraction", "inputEvents", R"({"type": "keyDown", "keyCode": 1.5})"},
         BadEntryCase{"FlagsNegative", "inputEvents",
                      R"({"type": "keyDown", "keyCode": 1, "modifierFlags": -1})"},
-        BadEntryCase{"FlagsText", "inputEvents",
-                     R"({"type": "keyDown", "keyCode": 1, "modifierFlags": "cmd"})"},
         BadEntryCase{"GlobalText", "inputEvents", R"({"type": "gesture", "global": "yes"})"},
-        BadEntryCase{"AppleNotAnObject", "appleEvents", R"("GURL")"},
-        BadEntryCase{"NoEventClass", "appleEvents", R"({"eventID": "GURL", "url": "x"})"},
         BadEntryCase{"ShortEventClass", "appleEvents",
                      R"({"eventClass": "GUR", "eventID": "GURL", "url": "x"})"},
-        BadEntryCase{"NumericEventID", "appleEvents",
-                     R"({"eventClass": "GURL", "eventID": 1196773964, "url": "x"})"},
         BadEntryCase{"UrlNotText", "appleEvents",
                      R"({"eventClass": "GURL", "eventID": "GURL", "url": 42})"},
         BadEntryCase{"NoDirectParameter", "appleEvents",
@@ -321,24 +267,6 @@ TEST(SimMainThreadTest, ThrowingHandlersDoNotStopDelivery) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 4) << err;
   EXPECT_NE(err.find("monitor failure"), std::string::npos) << err;
   EXPECT_EQ(test.Journal("deliver").size(), 4U);
-}
-
-TEST(SimMainThreadTest, RunDeliversEverythingToWhatIsInstalledAndReturnsZero) {
-  TestDesktop test(R"({"inputEvents": [{"type": "keyDown", "keyCode": 12}, {"type": "gesture"}],
-                      "appleEvents": [{"eventClass": "GURL", "eventID": "GURL", "url": "a"}]})");
-  SimMainThread main(test.desktop());
-  std::atomic<int> seen{0};
-  main.addLocalMonitorForEventsMatchingMask(kEventMaskGesture, [&seen](const Event&) {
-    ++seen;
-    return std::optional<Event>();
-  });
-  EXPECT_EQ(main.Run(0, nullptr), 0);
-  EXPECT_EQ(seen.load(), 1);
-  const auto delivered = test.Journal("deliver");
-  ASSERT_EQ(delivered.size(), 3U);
-  EXPECT_EQ(delivered[0]["result"], "passed");
-  EXPECT_EQ(delivered[1]["result"], "swallowed");
-  EXPECT_EQ(delivered[2]["result"], "unhandled");
 }
 
 TEST(SimMainThreadTest, HandlersMayInstallMonitorsFromTheMainThread) {
@@ -396,14 +324,10 @@ TEST(SimOperatingSystemVersionTest, ParsesDottedVersions) {
       {"14", NSOperatingSystemVersion{14, 0, 0}},
       {"14.2", NSOperatingSystemVersion{14, 2, 0}},
       {"13.6.1", NSOperatingSystemVersion{13, 6, 1}},
-      {"10.15.7", NSOperatingSystemVersion{10, 15, 7}},
       {"", std::nullopt},
       {"14.", std::nullopt},
-      {".14", std::nullopt},
       {"14.2.1.0", std::nullopt},
-      {"-14", std::nullopt},
       {"14.x", std::nullopt},
-      {"fourteen", std::nullopt},
       {"99999999999999999999", std::nullopt},
   };
   for (const auto& c : cases)
@@ -411,18 +335,13 @@ TEST(SimOperatingSystemVersionTest, ParsesDottedVersions) {
 }
 
 TEST(SimOperatingSystemVersionTest, ScenarioValues) {
-  EXPECT_EQ(SimOperatingSystemVersion(TestDesktop().desktop()).operatingSystemVersion(),
-            (NSOperatingSystemVersion{14, 0, 0}));
-  EXPECT_EQ(SimOperatingSystemVersion(TestDesktop(R"({"osVersion": "13.5"})").desktop())
-                .operatingSystemVersion(),
-            (NSOperatingSystemVersion{13, 5, 0}));
-  EXPECT_EQ(SimOperatingSystemVersion(TestDesktop(R"({"osVersion": 15})").desktop())
-                .operatingSystemVersion(),
-            (NSOperatingSystemVersion{15, 0, 0}));
-  TestDesktop bad(R"({"osVersion": "Sonoma"})");
+  auto version = [](const char* scenario) {
+    return SimOperatingSystemVersion(TestDesktop(scenario).desktop()).operatingSystemVersion();
+  };
+  EXPECT_EQ(version("{}"), (NSOperatingSystemVersion{14, 0, 0}));
+  EXPECT_EQ(version(R"({"osVersion": 15})"), (NSOperatingSystemVersion{15, 0, 0}));
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(SimOperatingSystemVersion(bad.desktop()).operatingSystemVersion(),
-            (NSOperatingSystemVersion{14, 0, 0}));
+  EXPECT_EQ(version(R"({"osVersion": "Sonoma"})"), (NSOperatingSystemVersion{14, 0, 0}));
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("osVersion"), std::string::npos) << err;
 }

@@ -8,29 +8,26 @@ import java.util.stream.Collectors;
  * A child-JVM host for the input tests: loads the library, starts the event listener and the URL
  * hand-over, waits until the platform has sent the expected callbacks and prints what arrived.
  *
- * <p>Arguments: deliveryMode client|null isSystemTest expectedCmdH [throw] [exit-early]. The run
+ * <p>Arguments: expectedCmdH [throw] [exit-early]; the listener runs in mode "op". The run
  * is over when "key down CMD + H" has arrived expectedCmdH times (scenarios end with Command+H).
  * "throw" makes every callback throw after recording it; "exit-early" calls System.exit(0) as soon
  * as the first callback from the platform has arrived. Otherwise main returns normally, so the
  * JVM must be able to shut down with the library's thread.
  *
- * <p>Output lines: "q=N", "h=N", "close=N", "urls=N", "platformThreads=N", "callerThread=bool".
+ * <p>Output lines: "done=bool", "q=N", "h=N", "close=N", "platformThreads=N", "callerThread=bool".
  */
 public final class EventProbe {
   private EventProbe() {}
 
   public static void main(String[] args) throws Exception {
-    String mode = args[0];
-    String client = args[1].equals("null") ? null : args[1];
-    boolean isSystemTest = Boolean.parseBoolean(args[2]);
-    int expectedCmdH = Integer.parseInt(args[3]);
-    List<String> flags = List.of(args).subList(4, args.length);
+    int expectedCmdH = Integer.parseInt(args[0]);
+    List<String> flags = List.of(args).subList(1, args.length);
     Recorder recorder = new Recorder();
     OSXNativeProvider.setListener(
         flags.contains("throw") ? new ThrowingListener(recorder) : recorder);
     OSXNativeProvider.load();
     OSXNativeProvider.startAppDelegation();
-    OSXNativeProvider.startEventListener(mode, client, isSystemTest);
+    OSXNativeProvider.startEventListener("op", null, false);
     Thread caller = Thread.currentThread();
     if (flags.contains("exit-early")) {
       recorder.await(calls -> calls.stream().anyMatch(c -> c.thread() != caller), 60);
@@ -48,7 +45,6 @@ public final class EventProbe {
     System.out.println("q=" + count(calls, "key down CMD + Q"));
     System.out.println("h=" + count(calls, "key down CMD + H"));
     System.out.println("close=" + calls.stream().filter(c -> c.kind().equals("close")).count());
-    System.out.println("urls=" + calls.stream().filter(c -> c.kind().equals("url")).count());
     System.out.println("platformThreads=" + platform.size());
     System.out.println(
         "callerThread="
