@@ -92,6 +92,7 @@ TEST(SimAXTrustTest, GrantedAfterTheConfiguredChecksFollowingThePrompt) {
   // Without a prompt the user is never asked.
   const std::vector<bool> prompts = {false, false, true, false, false, false};
   std::vector<bool> trusted;
+  trusted.reserve(prompts.size());
   for (bool prompt : prompts) {
     trusted.push_back(trust.AXIsProcessTrustedWithOptions(prompt));
   }

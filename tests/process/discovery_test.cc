@@ -71,27 +71,23 @@ TEST_F(DiscoveryTest, RecordsTakeApplicationNamesOrKernelNames) {
   EXPECT_EQ(list[2]->localizedName, "first");
 }
 
-class CommandNameTest : public DiscoveryTest,
-                        public ::testing::WithParamInterface<std::pair<std::string, std::string>> {
-};
-
-TEST_P(CommandNameTest, KernelNameIsDecodedAndTrimmed) {
-  sysctl_.table = {Kinfo(42, 1, GetParam().first)};
-  const ProcessList list = discovery_.getAllProcesses("");
-  ASSERT_EQ(list.size(), 1U);
-  EXPECT_EQ(list[0]->localizedName, GetParam().second);
-  EXPECT_EQ(list[0]->bundleID, GetParam().second);
+TEST_F(DiscoveryTest, KernelNameIsDecodedAndTrimmed) {
+  // (bytes as the kernel holds them, name)
+  for (const auto& [comm, name] : std::vector<std::pair<std::string, std::string>>{
+           {"abcdefghijklmnop", "abcdefghijklmnop"},
+           {"abcdefghijklmno\xC3", ""},  // a character cut in two
+           {"caf\xE9", ""},
+           {"caf\xC3\xA9", "caf\xC3\xA9"},
+           // Tab (Cc) and zero-width space / soft hyphen (Cf) at both ends.
+           {"\t\xE2\x80\x8Bmid dle\xC2\xAD\x01", "mid dle"},
+           {"a\tb", "a\tb"}}) {
+    sysctl_.table = {Kinfo(42, 1, comm)};
+    const ProcessList list = discovery_.getAllProcesses("");
+    ASSERT_EQ(list.size(), 1U);
+    EXPECT_EQ(list[0]->localizedName, name) << comm;
+    EXPECT_EQ(list[0]->bundleID, name) << comm;
+  }
 }
-
-// (bytes as the kernel holds them, name)
-INSTANTIATE_TEST_SUITE_P(
-    Names, CommandNameTest,
-    ::testing::Values(std::pair("abcdefghijklmnop", "abcdefghijklmnop"),
-                      std::pair("abcdefghijklmno\xC3", ""),  // a character cut in two
-                      std::pair("caf\xE9", ""), std::pair("caf\xC3\xA9", "caf\xC3\xA9"),
-                      // Tab (Cc) and zero-width space / soft hyphen (Cf) at both ends.
-                      std::pair("\t\xE2\x80\x8Bmid dle\xC2\xAD\x01", "mid dle"),
-                      std::pair("a\tb", "a\tb")));
 
 TEST_F(DiscoveryTest, WindowOwnersAreWindowed) {
   sysctl_.table = {Kinfo(10, 1, "a"), Kinfo(11, 1, "b"), Kinfo(12, 1, "c"), Kinfo(13, 1, "d")};
