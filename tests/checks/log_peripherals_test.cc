@@ -15,84 +15,47 @@ namespace {
 
 using platform::IORegistryProperties;
 using platform::ScopedOverride;
-using testing::TempDir;
+using Devices = std::optional<std::vector<IORegistryProperties>>;
 
 class FakeRegistry : public platform::IORegistry {
  public:
-  explicit FakeRegistry(std::optional<std::vector<IORegistryProperties>> devices)
-      : devices_(std::move(devices)) {}
-  std::optional<std::vector<IORegistryProperties>> MatchingServiceProperties(
-      std::string_view className) override {
-    classes_.emplace_back(className);
-    return devices_;
+  Devices devices;
+  Devices MatchingServiceProperties(std::string_view className) override {
+    EXPECT_EQ(className, "IOUSBDevice");
+    return devices;
   }
-  std::vector<std::string> classes_;
-
- private:
-  std::optional<std::vector<IORegistryProperties>> devices_;
 };
 
 IORegistryProperties Product(const char* name) {
   return nlohmann::json{{"kUSBProductString", name}};
 }
 
-struct CountCase {
-  const char* name;
-  std::optional<std::vector<IORegistryProperties>> devices;
-  const char* kind;
-  int64_t expected;
-};
-
-void PrintTo(const CountCase& c, std::ostream* os) { *os << c.name; }
-
-class UsbCountTest : public ::testing::TestWithParam<CountCase> {};
-
-TEST_P(UsbCountTest, CountsExternalDevicesOfTheKind) {
-  FakeRegistry registry(GetParam().devices);
+TEST(LogPeripheralsTest, CountsExternalDevicesOfTheKind) {
+  const std::vector<IORegistryProperties> mixed = {
+      Product("USB Optical Mouse"),
+      Product("Apple Internal Keyboard / Trackpad"),
+      Product("INTERNAL Mouse"),
+      std::nullopt,  // Properties that cannot be read.
+      nlohmann::json{{"idVendor", "046d"}},
+      nlohmann::json{{"kUSBProductString", 42}},
+      nlohmann::json::array({"kUSBProductString", "Mouse"}),
+      Product("Gaming MOUSE"),
+      Product("USB Keyboard"),
+      Product("Wireless Mouse Receiver with Keyboard"),
+  };
+  const std::vector<std::tuple<Devices, const char*, int64_t>> cases = {
+      {std::nullopt, "keyboard", 0},
+      {mixed, "mouse", 3},
+      {mixed, "keyboard", 2},
+      {mixed, "MOUSE", 0},
+      {mixed, "", 0}};
+  FakeRegistry registry;
   ScopedOverride<platform::IORegistry> use(&registry);
-  EXPECT_EQ(LogPeripherals().getConnectedUSBMouseDevices(GetParam().kind), GetParam().expected);
-  EXPECT_EQ(registry.classes_, std::vector<std::string>{"IOUSBDevice"});
-}
-
-const std::vector<IORegistryProperties> kMixed = {
-    Product("USB Optical Mouse"),
-    Product("Apple Internal Keyboard / Trackpad"),
-    std::nullopt,  // Properties that cannot be read.
-    nlohmann::json{{"idVendor", "046d"}},
-    nlohmann::json{{"kUSBProductString", 42}},
-    nlohmann::json::array({"kUSBProductString", "Mouse"}),
-    nlohmann::json::object(),
-    Product("Gaming MOUSE"),
-    Product("USB Keyboard"),
-    Product("Wireless Mouse Receiver with Keyboard"),
-};
-
-INSTANTIATE_TEST_SUITE_P(
-    Devices, UsbCountTest,
-    ::testing::Values(
-        CountCase{"no_device", std::vector<IORegistryProperties>{}, "mouse", 0},
-        CountCase{"no_iterator", std::nullopt, "keyboard", 0},
-        CountCase{"built_in_keyboard", std::vector{Product("Internal Keyboard / Trackpad")},
-                  "keyboard", 0},
-        CountCase{"internal_in_any_case", std::vector{Product("INTERNAL Mouse")}, "mouse", 0},
-        CountCase{"usb_keyboard_as_keyboard", std::vector{Product("USB Keyboard")}, "keyboard", 1},
-        CountCase{"usb_keyboard_as_mouse", std::vector{Product("USB Keyboard")}, "mouse", 0},
-        CountCase{"upper_case_product", std::vector{Product("Gaming MOUSE")}, "mouse", 1},
-        CountCase{"upper_case_kind", std::vector{Product("Gaming MOUSE")}, "MOUSE", 0},
-        CountCase{
-            "no_product_name",
-            std::vector<IORegistryProperties>{nlohmann::json{{"USB Product Name", "USB Mouse"}}},
-            "mouse", 0},
-        CountCase{"empty_kind", std::vector{Product("USB Mouse")}, "", 0},
-        CountCase{"mixed_mice", kMixed, "mouse", 3},
-        CountCase{"mixed_keyboards", kMixed, "keyboard", 2}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(LowercaseStringTest, FollowsUnicodeRules) {
-  EXPECT_EQ(LowercaseString("Gaming MOUSE"), "gaming mouse");
-  EXPECT_EQ(LowercaseString("ÄRGER TASTATUR"), "ärger tastatur");
-  EXPECT_EQ(LowercaseString("ΚΛΑΒΙΑΤΟΥΡΑ"), "κλαβιατουρα");
-  EXPECT_EQ(LowercaseString(""), "");
+  for (const auto& [devices, kind, expected] : cases) {
+    registry.devices = devices;
+    EXPECT_EQ(LogPeripherals().getConnectedUSBMouseDevices(kind), expected) << kind;
+  }
+  EXPECT_EQ(LowercaseString("ÄRGER ΚΛΑΒΙΑΤΟΥΡΑ"), "ärger κλαβιατουρα");
   EXPECT_EQ(LowercaseString("A\xff"), "a\xef\xbf\xbd");
 }
 
@@ -110,13 +73,11 @@ class SysfsFolderTest : public ::testing::Test {
     dir_.Write("1-3/product", "Apple Internal Keyboard / Trackpad\n");
     dir_.Write("2-1.4/product", "Logitech USB Keyboard");  // No newline.
   }
-  TempDir dir_;
+  testing::TempDir dir_;
 };
 
 TEST_F(SysfsFolderTest, ListsDevicesWithTheirProductNames) {
   platform::os::SysfsUsbRegistry registry(platform::sim::Scenario(), dir_.path());
-  auto devices = registry.MatchingServiceProperties("IOUSBDevice");
-  ASSERT_TRUE(devices.has_value());
   std::vector<IORegistryProperties> expected = {
       nlohmann::json{{"idVendor", "046d"}, {"kUSBProductString", "USB Optical Mouse"}},
       nlohmann::json{{"idVendor", "0bda"}},
@@ -124,40 +85,33 @@ TEST_F(SysfsFolderTest, ListsDevicesWithTheirProductNames) {
       nlohmann::json{{"kUSBProductString", "Logitech USB Keyboard"}},
       nlohmann::json{{"idVendor", "1d6b"}, {"kUSBProductString", "xHCI Host Controller"}},
   };
-  EXPECT_EQ(*devices, expected);
-  EXPECT_EQ(registry.MatchingServiceProperties("IOHIDDevice"),
-            std::make_optional(std::vector<IORegistryProperties>{}));
-
+  EXPECT_EQ(registry.MatchingServiceProperties("IOUSBDevice"), expected);
+  EXPECT_EQ(registry.MatchingServiceProperties("IOHIDDevice"), Devices(std::in_place));
   ScopedOverride<platform::IORegistry> use(&registry);
   EXPECT_EQ(LogPeripherals().getConnectedUSBMouseDevices("mouse"), 1);
   EXPECT_EQ(LogPeripherals().getConnectedUSBMouseDevices("keyboard"), 1);
+
+  // A missing folder is a machine without USB.
+  platform::os::SysfsUsbRegistry none(platform::sim::Scenario(), dir_.path() / "absent");
+  EXPECT_EQ(none.MatchingServiceProperties("IOUSBDevice"), Devices(std::in_place));
 }
 
-TEST_F(SysfsFolderTest, MissingFolderIsAMachineWithoutUsb) {
-  platform::os::SysfsUsbRegistry registry(platform::sim::Scenario(), dir_.path() / "absent");
-  EXPECT_EQ(registry.MatchingServiceProperties("IOUSBDevice"),
-            std::make_optional(std::vector<IORegistryProperties>{}));
-}
-
-TEST_F(SysfsFolderTest, ScenarioProductsReplaceTheFolder) {
-  auto scenario = platform::sim::Scenario::Parse(
-      R"({"usbProducts": ["Gaming MOUSE", null, 7, "USB Optical Mouse"]})", "test");
+TEST_F(SysfsFolderTest, ScenarioProductsReplaceTheFolderUnlessMalformed) {
   ::testing::internal::CaptureStderr();
-  platform::os::SysfsUsbRegistry registry(scenario, dir_.path());
+  platform::os::SysfsUsbRegistry registry(
+      platform::sim::Scenario::Parse(
+          R"({"usbProducts": ["Gaming MOUSE", null, 7, "USB Optical Mouse"]})", "test"),
+      dir_.path());
+  platform::os::SysfsUsbRegistry malformed(
+      platform::sim::Scenario::Parse(R"({"usbProducts": {"a": 1}})", "test"), dir_.path());
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("usbProducts[2]"), std::string::npos) << err;
-  ScopedOverride<platform::IORegistry> use(&registry);
+  EXPECT_NE(err.find("\"usbProducts\""), std::string::npos) << err;
+  EXPECT_EQ(malformed.MatchingServiceProperties("IOUSBDevice")->size(), 5U);
   EXPECT_EQ(registry.MatchingServiceProperties("IOUSBDevice")->size(), 3U);
+  ScopedOverride<platform::IORegistry> use(&registry);
   EXPECT_EQ(LogPeripherals().getConnectedUSBMouseDevices("mouse"), 2);
   EXPECT_EQ(LogPeripherals().getConnectedUSBMouseDevices("keyboard"), 0);
-}
-
-TEST_F(SysfsFolderTest, MalformedScenarioListFallsBackToTheFolder) {
-  auto scenario = platform::sim::Scenario::Parse(R"({"usbProducts": {"a": 1}})", "test");
-  ::testing::internal::CaptureStderr();
-  platform::os::SysfsUsbRegistry registry(scenario, dir_.path());
-  EXPECT_NE(::testing::internal::GetCapturedStderr().find("usbProducts"), std::string::npos);
-  EXPECT_EQ(registry.MatchingServiceProperties("IOUSBDevice")->size(), 5U);
 }
 
 }  // namespace

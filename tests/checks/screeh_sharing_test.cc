@@ -28,105 +28,52 @@ using testing::LogLine;
 using testing::ScopedRecordingHost;
 using testing::TempDir;
 
+const std::vector<LogLine> kNotStarted = {
+    {"Error running pgrep to detect screen sharing", "ERROR"}};
+
+// Answers with `output`, or runs the real task on `redirect` when set, so
+// that a missing tool can be tried without touching the machine's own.
 class FakeTask : public platform::PipedTask {
  public:
-  explicit FakeTask(std::optional<std::string> output) : output_(std::move(output)) {}
   std::optional<std::string> LaunchAndReadToEndOfFile(
       const std::string& executable, const std::vector<std::string>& arguments) override {
-    executable_ = executable;
-    arguments_ = arguments;
-    return output_;
+    EXPECT_EQ(executable, "/usr/bin/pgrep");
+    EXPECT_EQ(arguments, std::vector<std::string>{"screensharingd"});
+    return redirect.empty() ? output : real_.LaunchAndReadToEndOfFile(redirect, arguments);
   }
-  std::string executable_;
-  std::vector<std::string> arguments_;
-
- private:
-  std::optional<std::string> output_;
-};
-
-struct OutputCase {
-  const char* name;
   std::optional<std::string> output;
-  int64_t expected;
-  std::vector<LogLine> logs;
-};
-
-void PrintTo(const OutputCase& c, std::ostream* os) { *os << c.name; }
-
-class ScreenSharingOutputTest : public ::testing::TestWithParam<OutputCase> {};
-
-TEST_P(ScreenSharingOutputTest, AnyOutputMeansRunning) {
-  ScopedRecordingHost host;
-  FakeTask task(GetParam().output);
-  ScopedOverride<platform::PipedTask> use(&task);
-  EXPECT_EQ(ScreehSharing().checkScreenSharing(), GetParam().expected);
-  EXPECT_EQ(task.executable_, "/usr/bin/pgrep");
-  EXPECT_EQ(task.arguments_, std::vector<std::string>{"screensharingd"});
-  EXPECT_EQ(host.logs(), GetParam().logs);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Outputs, ScreenSharingOutputTest,
-    ::testing::Values(OutputCase{"nothing_printed", "", 0, {}},
-                      OutputCase{"one_pid", "412\n", 1, {}},
-                      OutputCase{"several_pids", "412\n977\n", 1, {}},
-                      OutputCase{"one_byte_not_parsed", std::string(1, '\0'), 1, {}},
-                      OutputCase{"not_started",
-                                 std::nullopt,
-                                 0,
-                                 {{"Error running pgrep to detect screen sharing", "ERROR"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// Sends the real task to another executable, so that a missing tool can be
-// tried without touching the machine's own.
-class RedirectedTask : public platform::PipedTask {
- public:
-  explicit RedirectedTask(std::string executable) : executable_(std::move(executable)) {}
-  std::optional<std::string> LaunchAndReadToEndOfFile(
-      const std::string& /*executable*/, const std::vector<std::string>& arguments) override {
-    return real_.LaunchAndReadToEndOfFile(executable_, arguments);
-  }
+  std::string redirect;
 
  private:
-  std::string executable_;
   platform::os::PosixPipedTask real_;
 };
 
-TEST(ScreenSharingRealTest, MissingOrUnusableToolIsLoggedAndGivesZero) {
+TEST(ScreenSharingTest, AnyOutputMeansRunningAndAFailedStartIsLogged) {
   TempDir dir;
   const std::string not_executable = dir.Write("pgrep-not-executable", "#!/bin/sh\n").string();
-  for (const std::string& path :
-       {(dir.path() / "absent" / "pgrep").string(), not_executable, dir.path().string()}) {
-    SCOPED_TRACE(path);
+  struct Case {
+    std::optional<std::string> output;
+    std::string redirect;
+    int64_t expected;
+    std::vector<LogLine> logs;
+  };
+  for (const Case& c :
+       std::vector<Case>{{"", "", 0, {}},
+                         {std::string(1, '\0'), "", 1, {}},  // one byte, not parsed
+                         {std::nullopt, "", 0, kNotStarted},
+                         {"", (dir.path() / "absent" / "pgrep").string(), 0, kNotStarted},
+                         {"", not_executable, 0, kNotStarted},
+                         {"", dir.path().string(), 0, kNotStarted}}) {
+    SCOPED_TRACE(c.redirect);
     ScopedRecordingHost host;
-    RedirectedTask task(path);
+    FakeTask task;
+    task.output = c.output;
+    task.redirect = c.redirect;
     ScopedOverride<platform::PipedTask> use(&task);
-    EXPECT_EQ(ScreehSharing().checkScreenSharing(), 0);
-    EXPECT_EQ(host.logs(),
-              (std::vector<LogLine>{{"Error running pgrep to detect screen sharing", "ERROR"}}));
+    EXPECT_EQ(ScreehSharing().checkScreenSharing(), c.expected);
+    EXPECT_EQ(host.logs(), c.logs);
   }
 }
-
-// Serialises the tests that start or look for a process named screensharingd,
-// across test processes.
-class ScreenSharingLock {
- public:
-  ScreenSharingLock() : fd_(open("/tmp/osxnatives-screensharingd.lock", O_CREAT | O_RDWR, 0666)) {
-    if (fd_ >= 0) {
-      flock(fd_, LOCK_EX);
-    }
-  }
-  ~ScreenSharingLock() {
-    if (fd_ >= 0) {
-      close(fd_);
-    }
-  }
-  ScreenSharingLock(const ScreenSharingLock&) = delete;
-  ScreenSharingLock& operator=(const ScreenSharingLock&) = delete;
-
- private:
-  int fd_;
-};
 
 bool HasChildren() {
   errno = 0;
@@ -137,7 +84,9 @@ TEST(ScreenSharingRealTest, SeesAProcessNamedScreensharingd) {
   if (access(ScreehSharing::kPgrepPath, X_OK) != 0) {
     GTEST_SKIP() << "no /usr/bin/pgrep";
   }
-  ScreenSharingLock lock;
+  // Test processes of other builds on this machine may start one too: take turns.
+  const int lock = open("/tmp/osxnatives-screensharingd.lock", O_CREAT | O_RDWR, 0666);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
   ScopedRecordingHost host;
   ASSERT_EQ(ScreehSharing().checkScreenSharing(), 0) << "a screensharingd runs on this machine";
 
@@ -156,6 +105,7 @@ TEST(ScreenSharingRealTest, SeesAProcessNamedScreensharingd) {
   EXPECT_EQ(running, 1);
   EXPECT_EQ(ScreehSharing().checkScreenSharing(), 0);
   EXPECT_TRUE(host.logs().empty());
+  close(lock);
 }
 
 TEST(ScreenSharingRealTest, LeavesNoChildBehind) {

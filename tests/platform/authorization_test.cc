@@ -23,11 +23,9 @@ struct Answers {
 
   std::function<void(bool)> Handler() {
     return [this](bool answer) {
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        granted.push_back(answer);
-        threads.push_back(std::this_thread::get_id());
-      }
+      std::lock_guard<std::mutex> lock(mutex);
+      granted.push_back(answer);
+      threads.push_back(std::this_thread::get_id());
       arrived.notify_all();
     };
   }
@@ -60,8 +58,6 @@ TEST(SimCaptureDeviceTest, AnswersOnItsOwnThreadAndRemembersTheAnswer) {
   const auto journal = test.Journal("requestAccessForMediaType:completionHandler:");
   ASSERT_EQ(journal.size(), 3U);
   EXPECT_EQ(journal[0]["service"], "AVCaptureDevice");
-  EXPECT_EQ(journal[0]["args"], nlohmann::json({{"mediaType", "vide"}}));
-  EXPECT_EQ(journal[1]["args"], nlohmann::json({{"mediaType", "soun"}}));
 }
 
 TEST(SimCaptureDeviceTest, DestructionRunsQueuedCompletions) {
@@ -94,19 +90,18 @@ TEST(SimAXTrustTest, GrantedAfterTheConfiguredChecksFollowingThePrompt) {
                                        "accessibilityGrantedAfterPolls": 2}})");
   SimAXTrust trust(test.desktop());
   // Without a prompt the user is never asked.
-  EXPECT_FALSE(trust.AXIsProcessTrustedWithOptions(false));
-  EXPECT_FALSE(trust.AXIsProcessTrustedWithOptions(false));
-  EXPECT_FALSE(trust.AXIsProcessTrustedWithOptions(false));
-  EXPECT_FALSE(trust.AXIsProcessTrustedWithOptions(true));
-  EXPECT_FALSE(trust.AXIsProcessTrustedWithOptions(false));
-  EXPECT_FALSE(trust.AXIsProcessTrustedWithOptions(false));
-  EXPECT_TRUE(trust.AXIsProcessTrustedWithOptions(false));
-  EXPECT_TRUE(trust.AXIsProcessTrustedWithOptions(true));
+  const std::vector<bool> prompts = {false, false, true, false, false, false};
+  std::vector<bool> trusted;
+  trusted.reserve(prompts.size());
+  for (bool prompt : prompts) {
+    trusted.push_back(trust.AXIsProcessTrustedWithOptions(prompt));
+  }
+  EXPECT_EQ(trusted, (std::vector<bool>{false, false, false, false, false, true}));
   const auto journal = test.Journal("AXIsProcessTrustedWithOptions");
-  ASSERT_EQ(journal.size(), 8U);
-  EXPECT_EQ(journal[3]["service"], "AXIsProcessTrustedWithOptions");
-  EXPECT_EQ(journal[3]["args"], nlohmann::json({{"prompt", true}}));
-  EXPECT_EQ(journal[4]["args"], nlohmann::json({{"prompt", false}}));
+  ASSERT_EQ(journal.size(), prompts.size());
+  EXPECT_EQ(journal[2]["service"], "AXIsProcessTrustedWithOptions");
+  EXPECT_EQ(journal[2]["args"], nlohmann::json({{"prompt", true}}));
+  EXPECT_EQ(journal[3]["args"], nlohmann::json({{"prompt", false}}));
 }
 
 }  // namespace

@@ -12,24 +12,14 @@
 namespace osxnatives::platform::os {
 namespace {
 
-TEST(PosixPipedTaskTest, PassesArgumentsWithoutAShell) {
+TEST(PosixPipedTaskTest, PassesArgumentsWithoutAShellAndCapturesStandardOutputOnly) {
   PosixPipedTask task;
   EXPECT_EQ(task.LaunchAndReadToEndOfFile("/bin/echo", {"a  b", "$HOME", "*", ""}),
             "a  b $HOME * \n");
-  EXPECT_EQ(task.LaunchAndReadToEndOfFile("/bin/true", {}), "");
-}
-
-TEST(PosixPipedTaskTest, CapturesStandardOutputOnly) {
-  PosixPipedTask task;
   EXPECT_EQ(task.LaunchAndReadToEndOfFile("/bin/sh", {"-c", "echo out; echo err >&2; exit 3"}),
             "out\n");
-}
-
-TEST(PosixPipedTaskTest, ReadsOutputLargerThanThePipe) {
-  PosixPipedTask task;
-  auto output = task.LaunchAndReadToEndOfFile("/usr/bin/head", {"-c", "1000000", "/dev/zero"});
-  ASSERT_TRUE(output.has_value());
-  EXPECT_EQ(output->size(), 1000000U);
+  auto large = task.LaunchAndReadToEndOfFile("/usr/bin/head", {"-c", "1000000", "/dev/zero"});
+  EXPECT_EQ(large.value_or("").size(), 1000000U);  // more than a pipe holds
 }
 
 TEST(PosixPipedTaskTest, ChildStartsWithNoSignalBlocked) {

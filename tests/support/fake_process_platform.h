@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -39,8 +38,7 @@ class FakeSysctl : public platform::Sysctl {
   std::vector<platform::KinfoProc> table;
   int size_error = 0;  // returned by the size query when not 0
   int read_error = 0;  // returned by the read when not 0
-  // Records added to `table` right after each of the first size queries,
-  // as if processes started between the two calls.
+  // Each size query moves one record from here to `table`, as if a process started.
   std::vector<platform::KinfoProc> started_after_size_query;
   int size_queries = 0;
   int reads = 0;
@@ -68,21 +66,17 @@ class FakeSysctl : public platform::Sysctl {
 class FakeLibProc : public platform::LibProc {
  public:
   std::map<int32_t, std::string> paths;  // raw bytes, any content
-  std::vector<int32_t> asked;
-
   int proc_pidpath(int32_t pid, char* buffer, uint32_t size) override {
-    asked.push_back(pid);
     auto it = paths.find(pid);
     if (it == paths.end() || it->second.size() >= size) return 0;
-    std::memcpy(buffer, it->second.data(), it->second.size());
-    buffer[it->second.size()] = '\0';
+    std::memcpy(buffer, it->second.data(), it->second.size() + 1);
     return static_cast<int>(it->second.size());
   }
 };
 
 // Records every signal instead of sending it. Delivery succeeds for the pids
 // in `alive` (and for nothing else, pids of 0 or less included, so a test
-// sees whether the code under test even tried).
+// sees whether the code under test even tried). Single-threaded use only.
 class FakePosixProcess : public platform::PosixProcess {
  public:
   struct Sent {
@@ -90,27 +84,17 @@ class FakePosixProcess : public platform::PosixProcess {
     int signal;
     bool operator==(const Sent&) const = default;
   };
-
   std::set<int32_t> alive;
   int32_t own_pid = 777;
+  std::vector<Sent> sent;
 
   int kill(int32_t pid, int signal) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    sent_.push_back({pid, signal});
+    sent.push_back({pid, signal});
     if (alive.contains(pid)) return 0;
     errno = ESRCH;
     return -1;
   }
   int32_t getpid() override { return own_pid; }
-
-  std::vector<Sent> sent() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return sent_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<Sent> sent_;  // Guarded by mutex_.
 };
 
 class FakeWindowList : public platform::CGWindowList {
@@ -118,7 +102,6 @@ class FakeWindowList : public platform::CGWindowList {
   std::optional<std::vector<platform::CGWindowInfo>> windows =
       std::vector<platform::CGWindowInfo>();
   std::vector<std::pair<uint32_t, uint32_t>> asked;  // (option, relativeToWindow)
-
   std::optional<std::vector<platform::CGWindowInfo>> CGWindowListCopyWindowInfo(
       uint32_t option, uint32_t relativeToWindow) override {
     asked.emplace_back(option, relativeToWindow);

@@ -29,7 +29,6 @@ constexpr char kInfoPlist[] = R"(<?xml version="1.0" encoding="UTF-8"?>
   <key>KGSettingsFolder</key><string>Kestrelgate Exams ü</string>
   <key>Empty</key><string></string>
   <key>BuildNumber</key><integer>1234</integer>
-  <key>Ratio</key><real>1.5</real>
   <key>LSUIElement</key><true/>
   <key>Languages</key><array><string>en</string></array>
   <key>Nested</key><dict><key>CFBundleName</key><string>inner</string></dict>
@@ -53,36 +52,25 @@ std::string ToBinary(const std::string& xml) {
   return binary;
 }
 
-struct LookupCase {
-  const char* key;
-  const char* expected;
-};
-
-class InfoPlistTest : public ::testing::TestWithParam<bool> {};
-
-TEST_P(InfoPlistTest, ReturnsStringValuesOnly) {
-  TempDir dir;
-  const std::string bytes = GetParam() ? ToBinary(kInfoPlist) : std::string(kInfoPlist);
-  ASSERT_FALSE(bytes.empty());
-  ASSERT_EQ(bytes.rfind("bplist00", 0) == 0, GetParam());
-  const std::string path = dir.Write("Info.plist", bytes).string();
-  TestDesktop test(nlohmann::json{{"infoPlist", path}}.dump());
-  platform::sim::SimBundle bundle(test.desktop());
-  ScopedOverride<platform::NSBundle> use(&bundle);
-  for (const LookupCase& c :
-       {LookupCase{"CFBundleName", "Kestrelgate"},
-        LookupCase{"KGSettingsFolder", "Kestrelgate Exams ü"}, LookupCase{"Empty", ""},
-        LookupCase{"BuildNumber", ""}, LookupCase{"Ratio", ""}, LookupCase{"LSUIElement", ""},
-        LookupCase{"Languages", ""}, LookupCase{"Nested", ""}, LookupCase{"Icon", ""},
-        LookupCase{"cfbundlename", ""}, LookupCase{"Missing", ""}, LookupCase{"", ""}}) {
-    EXPECT_EQ(UtilitySwift().getInfoPlistProperty(c.key), c.expected) << c.key;
+TEST(InfoPlistTest, ReturnsStringValuesOnlyFromXmlOrBinary) {
+  for (bool binary : {false, true}) {
+    TempDir dir;
+    const std::string bytes = binary ? ToBinary(kInfoPlist) : std::string(kInfoPlist);
+    ASSERT_EQ(bytes.rfind("bplist00", 0) == 0, binary);
+    const std::string path = dir.Write("Info.plist", bytes).string();
+    TestDesktop test(nlohmann::json{{"infoPlist", path}}.dump());
+    platform::sim::SimBundle bundle(test.desktop());
+    ScopedOverride<platform::NSBundle> use(&bundle);
+    EXPECT_EQ(UtilitySwift().getInfoPlistProperty("CFBundleName"), "Kestrelgate");
+    EXPECT_EQ(UtilitySwift().getInfoPlistProperty("KGSettingsFolder"), "Kestrelgate Exams ü");
+    for (const char* key : {"Empty", "BuildNumber", "LSUIElement", "Languages", "Nested", "Icon",
+                            "cfbundlename", "Missing"}) {
+      EXPECT_EQ(UtilitySwift().getInfoPlistProperty(key), "") << key << (binary ? " binary" : "");
+    }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, InfoPlistTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "binary" : "xml"; });
-
-TEST(InfoPlistPathTest, RelativePathIsTakenFromTheScenarioFolder) {
+TEST(InfoPlistPathTest, RelativePathIsTakenFromTheScenarioFolderOrAbsent) {
   TempDir dir;
   dir.Write("exam/Info.plist", kInfoPlist);
   const std::string scenario =
@@ -91,78 +79,54 @@ TEST(InfoPlistPathTest, RelativePathIsTakenFromTheScenarioFolder) {
   platform::sim::SimBundle bundle(desktop);
   ScopedOverride<platform::NSBundle> use(&bundle);
   EXPECT_EQ(UtilitySwift().getInfoPlistProperty("CFBundleName"), "Kestrelgate");
-}
 
-TEST(InfoPlistPathTest, NoInfoPlistGivesEmptyStrings) {
-  TestDesktop test;
-  platform::sim::SimBundle bundle(test.desktop());
-  ScopedOverride<platform::NSBundle> use(&bundle);
+  TestDesktop none;  // no Info.plist at all
+  platform::sim::SimBundle empty(none.desktop());
+  ScopedOverride<platform::NSBundle> use_empty(&empty);
   EXPECT_EQ(UtilitySwift().getInfoPlistProperty("CFBundleName"), "");
 }
 
-// Capture-device requests against the simulated desktop of `scenario`.
-class CapturePermissionTest : public ::testing::Test {
- protected:
-  // Runs `request` once per element of `calls` and returns the log lines once
-  // the platform has answered every request it was sent.
-  std::vector<LogLine> Run(const std::string& scenario, void (UtilitySwift::*request)(),
-                           int calls = 1) {
-    TestDesktop test(scenario);
+TEST(CapturePermissionTest, AsksOnlyWhenNotAuthorised) {
+  struct Case {
+    const char* scenario;
+    bool camera;
+    int calls;
+    size_t requests;      // sent to the platform, each answered with one line
+    const char* message;  // of each answer
+  };
+  for (const Case& c : std::vector<Case>{
+           {R"({"permissions": {"microphone": 3}})", false, 1, 0, ""},
+           {R"({"permissions": {"camera": 2}})", true, 1, 1, "Camera not authorized"},
+           {R"({"permissions": {"microphone": 1}})", false, 1, 1, "Audio not authorized"},
+           {R"({"permissions": {"microphone": 0}})", false, 3, 1, "Audio authorized"},
+           {R"({"permissions": {"camera": 0, "cameraRequestGranted": false}})", true, 2, 2,
+            "Camera not authorized"}}) {
+    SCOPED_TRACE(c.scenario);
+    ScopedRecordingHost host;
+    TestDesktop test(c.scenario);
     {
       platform::sim::SimCaptureDevice device(test.desktop());
       ScopedOverride<platform::AVCaptureDevice> use(&device);
-      for (int i = 0; i < calls; ++i) {
-        (UtilitySwift().*request)();
+      for (int i = 0; i < c.calls; ++i) {
+        if (c.camera) {
+          UtilitySwift().requestCameraPermission();
+        } else {
+          UtilitySwift().requestMicrophonePermission();
+        }
       }
       // Destroying the device runs every completion still queued.
     }
-    requests_ = test.Journal("requestAccessForMediaType:completionHandler:");
-    return host_.logs();
+    EXPECT_EQ(host.logs(), std::vector<LogLine>(c.requests, LogLine{c.message, "INFO"}));
+    const auto requests = test.Journal("requestAccessForMediaType:completionHandler:");
+    ASSERT_EQ(requests.size(), c.requests);
+    for (const auto& request : requests) {
+      EXPECT_EQ(request["args"]["mediaType"], c.camera ? "vide" : "soun");
+    }
   }
-  ScopedRecordingHost host_;
-  std::vector<nlohmann::json> requests_;
-};
-
-TEST_F(CapturePermissionTest, AlreadyAuthorisedDoesNothing) {
-  EXPECT_EQ(
-      Run(R"({"permissions": {"microphone": 3}})", &UtilitySwift::requestMicrophonePermission),
-      std::vector<LogLine>{});
-  EXPECT_TRUE(requests_.empty());
-  EXPECT_EQ(Run("{}", &UtilitySwift::requestCameraPermission), std::vector<LogLine>{});
-  EXPECT_TRUE(requests_.empty());
 }
 
-TEST_F(CapturePermissionTest, DeniedCameraIsAskedAllTheSame) {
-  EXPECT_EQ(Run(R"({"permissions": {"camera": 2}})", &UtilitySwift::requestCameraPermission),
-            (std::vector<LogLine>{{"Camera not authorized", "INFO"}}));
-  ASSERT_EQ(requests_.size(), 1U);
-  EXPECT_EQ(requests_[0]["args"]["mediaType"], "vide");
-}
-
-TEST_F(CapturePermissionTest, RestrictedMicrophoneIsRefused) {
-  EXPECT_EQ(
-      Run(R"({"permissions": {"microphone": 1}})", &UtilitySwift::requestMicrophonePermission),
-      (std::vector<LogLine>{{"Audio not authorized", "INFO"}}));
-  ASSERT_EQ(requests_.size(), 1U);
-  EXPECT_EQ(requests_[0]["args"]["mediaType"], "soun");
-}
-
-TEST_F(CapturePermissionTest, UndeterminedMicrophoneGrantedIsAskedOnce) {
-  EXPECT_EQ(
-      Run(R"({"permissions": {"microphone": 0}})", &UtilitySwift::requestMicrophonePermission, 3),
-      (std::vector<LogLine>{{"Audio authorized", "INFO"}}));
-  EXPECT_EQ(requests_.size(), 1U);
-}
-
-TEST_F(CapturePermissionTest, UndeterminedCameraRefusedIsAskedEachTime) {
-  EXPECT_EQ(
-      Run(R"({"permissions": {"camera": 0, "cameraRequestGranted": false}})",
-          &UtilitySwift::requestCameraPermission, 2),
-      (std::vector<LogLine>{{"Camera not authorized", "INFO"}, {"Camera not authorized", "INFO"}}));
-  EXPECT_EQ(requests_.size(), 2U);
-}
-
-TEST_F(CapturePermissionTest, RequestReturnsBeforeTheAnswer) {
+TEST(CaptureRequestTest, RequestReturnsBeforeTheAnswer) {
+  ScopedRecordingHost host;
   // A device whose answers wait for the test: the request must not.
   class HeldDevice : public platform::AVCaptureDevice {
    public:
@@ -174,10 +138,10 @@ TEST_F(CapturePermissionTest, RequestReturnsBeforeTheAnswer) {
   } device;
   ScopedOverride<platform::AVCaptureDevice> use(&device);
   UtilitySwift().requestCameraPermission();
-  EXPECT_TRUE(host_.logs().empty());
+  EXPECT_TRUE(host.logs().empty());
   ASSERT_TRUE(device.done_);
   device.done_(true);
-  EXPECT_EQ(host_.logs(), (std::vector<LogLine>{{"Camera authorized", "INFO"}}));
+  EXPECT_EQ(host.logs(), (std::vector<LogLine>{{"Camera authorized", "INFO"}}));
 }
 
 // Records the requested pauses instead of sleeping.
@@ -187,53 +151,39 @@ class RecordedSleeps : public platform::NSThread {
   std::vector<double> intervals;
 };
 
-struct AccessibilityCase {
-  const char* name;
-  const char* scenario;
-  size_t sleeps;
-  size_t checks;  // The prompt, then one per sleep and the one that found trust.
-  const char* message;
-};
+TEST(AccessibilityTest, PollsOncePerSecondUntilTrusted) {
+  const std::string granted = "User provided accessibility permissions to Kestrelgate application";
+  struct Case {
+    const char* scenario;
+    size_t sleeps;  // each followed by one check, after the prompt
+    std::string message;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"{}", 0, "User already had accessibility permissions for Kestrelgate application"},
+           {R"({"permissions": {"accessibilityTrusted": false}})", 0, granted},
+           {R"({"permissions": {"accessibilityTrusted": false,
+                                "accessibilityGrantedAfterPolls": 3}})",
+            3, granted}}) {
+    SCOPED_TRACE(c.scenario);
+    ScopedRecordingHost host;
+    TestDesktop test(c.scenario);
+    platform::sim::SimAXTrust trust(test.desktop());
+    RecordedSleeps sleeps;
+    ScopedOverride<platform::AXTrust> use_trust(&trust);
+    ScopedOverride<platform::NSThread> use_sleeps(&sleeps);
 
-void PrintTo(const AccessibilityCase& c, std::ostream* os) { *os << c.name; }
+    UtilitySwift().requestAccessibilityPermission();
 
-class AccessibilityTest : public ::testing::TestWithParam<AccessibilityCase> {};
-
-TEST_P(AccessibilityTest, PollsOncePerSecondUntilTrusted) {
-  ScopedRecordingHost host;
-  TestDesktop test(GetParam().scenario);
-  platform::sim::SimAXTrust trust(test.desktop());
-  RecordedSleeps sleeps;
-  ScopedOverride<platform::AXTrust> use_trust(&trust);
-  ScopedOverride<platform::NSThread> use_sleeps(&sleeps);
-
-  UtilitySwift().requestAccessibilityPermission();
-
-  EXPECT_EQ(sleeps.intervals, std::vector<double>(GetParam().sleeps, 1.0));
-  EXPECT_EQ(host.logs(), (std::vector<LogLine>{{GetParam().message, "INFO"}}));
-  const auto checks = test.Journal("AXIsProcessTrustedWithOptions");
-  ASSERT_FALSE(checks.empty());
-  EXPECT_EQ(checks[0]["args"]["prompt"], true);
-  EXPECT_EQ(checks.size(), GetParam().checks);
-  for (size_t i = 1; i < checks.size(); ++i) {
-    EXPECT_EQ(checks[i]["args"]["prompt"], false);
+    EXPECT_EQ(sleeps.intervals, std::vector<double>(c.sleeps, 1.0));
+    EXPECT_EQ(host.logs(), (std::vector<LogLine>{{c.message, "INFO"}}));
+    const auto checks = test.Journal("AXIsProcessTrustedWithOptions");
+    // The prompt, then (when not trusted) one check per sleep and the one that found trust.
+    ASSERT_EQ(checks.size(), c.message == granted ? c.sleeps + 2 : 1U);
+    for (size_t i = 0; i < checks.size(); ++i) {
+      EXPECT_EQ(checks[i]["args"]["prompt"], i == 0);
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Scenarios, AccessibilityTest,
-    ::testing::Values(
-        AccessibilityCase{"trusted", "{}", 0, 1,
-                          "User already had accessibility permissions for Kestrelgate application"},
-        AccessibilityCase{"granted_at_the_prompt",
-                          R"({"permissions": {"accessibilityTrusted": false}})", 0, 2,
-                          "User provided accessibility permissions to Kestrelgate application"},
-        AccessibilityCase{"granted_after_three_polls",
-                          R"({"permissions": {"accessibilityTrusted": false,
-                                              "accessibilityGrantedAfterPolls": 3}})",
-                          3, 5,
-                          "User provided accessibility permissions to Kestrelgate application"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace osxnatives
