@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 #include <string>
 
@@ -84,22 +85,28 @@ TEST(RegisterURLEventHandlerTest, TwoRegistrationsLeaveOneHandler) {
 }
 
 TEST(RegisterURLEventHandlerTest, ManagerDoesNotKeepTheDelegateAlive) {
-  testing::TestDesktop test(kTwoURLs);
+  // The open-application event comes first; its handler holds the main
+  // thread until the delegate is gone, so the URL behind it can only find an
+  // expired delegate.
+  testing::TestDesktop test(R"({"appleEvents": [
+      {"eventClass": "aevt", "eventID": "oapp", "url": "ignored"},
+      {"eventClass": "GURL", "eventID": "GURL", "url": "kestrelgate://late"}]})");
   platform::sim::SimMainThread main(test.desktop());
   platform::ScopedOverride<platform::NSAppleEventManager> use_main(&main);
   testing::ScopedRecordingHost host;
+  std::promise<void> delegate_gone;
+  std::shared_future<void> gone = delegate_gone.get_future().share();
+  main.setEventHandler(
+      [gone](const NSAppleEventDescriptor&, NSAppleEventDescriptor&) { gone.wait(); },
+      MakeFourCharCode("aevt"), MakeFourCharCode("oapp"));
   std::weak_ptr<AppDelegateSwift> alive;
   {
     auto delegate = std::make_shared<AppDelegateSwift>();
     alive = delegate;
-    // Installed through another handler first so the queue stays closed until
-    // the delegate is gone.
-    main.setEventHandler([](const NSAppleEventDescriptor&, NSAppleEventDescriptor&) {},
-                         MakeFourCharCode("aevt"), MakeFourCharCode("oapp"));
     delegate->registerURLEventHandler();
-    delegate.reset();
   }
   EXPECT_TRUE(alive.expired());
+  delegate_gone.set_value();
   ASSERT_TRUE(main.WaitUntilIdle(seconds(10)));
   EXPECT_TRUE(host.urls().empty());
 }
