@@ -12,6 +12,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -295,14 +296,21 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
   using namespace osxnatives::recover;  // NOLINT(google-build-using-namespace)
-  std::vector<std::string_view> args(argv + 1, argv + argc);
-  Options options;
-  if (std::optional<int> status = Parse(args, options)) {
-    return *status;
+  try {
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    Options options;
+    if (std::optional<int> status = Parse(args, options)) {
+      return *status;
+    }
+    ConsoleHost host;
+    osxnatives::ScopedHost installed(&host);
+    return Run(options);
+  } catch (const std::exception& error) {
+    // Out of memory and the like: nothing the tool could finish safely.
+    std::fprintf(stderr, "osxnatives-recover: %s\n", error.what());
+    return 1;
+  } catch (...) {
+    std::fputs("osxnatives-recover: unexpected failure\n", stderr);
+    return 1;
   }
-  ConsoleHost host;
-  osxnatives::SetHost(&host);
-  const int status = Run(options);
-  osxnatives::SetHost(nullptr);
-  return status;
 }
