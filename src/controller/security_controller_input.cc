@@ -1,10 +1,53 @@
 // The controller's class-wide input lockdown: one input handler and one
 // display handler for the life of the process.
+#include <mutex>
+
 #include "checks/display_handler_swift.h"
+#include "common/host.h"
 #include "controller/security_controller_swift.h"
 #include "input/input_handler_swift.h"
+#include "input/settings_lock.h"
 
 namespace osxnatives {
+namespace {
+
+// The settings lock while this process has the desktop locked down. The lock
+// lives at the controller, not in the handler, because it spans the whole
+// lockdown (from one native call to another) and must outlive neither: the
+// handler's own operations stay exactly lockdown and unlock.
+struct LockdownLock {
+  std::mutex mutex;  // serialises the start and stop calls that take or drop `held`
+  std::unique_ptr<platform::HeldFolderLock> held;
+};
+
+LockdownLock& Lockdown() {
+  static auto* const lock = new LockdownLock();
+  return *lock;
+}
+
+// Takes the settings lock unless held. A lockdown or unlock never fails for
+// it: after the bounded wait it goes on without the lock and says so.
+void TakeSettingsLock(LockdownLock& lockdown) {
+  if (lockdown.held) {
+    return;
+  }
+  SettingsLock::Result result = SettingsLock::acquire(SecurityControllerSwift::kSettingsLockWait);
+  if (auto* held = std::get_if<std::unique_ptr<platform::HeldFolderLock>>(&result)) {
+    lockdown.held = std::move(*held);
+    return;
+  }
+  const auto& failure = std::get<platform::FolderLockFailure>(result);
+  if (failure.busy) {
+    Log("Settings folder still locked by " +
+            (failure.holder.empty() ? std::string("another process") : failure.holder) +
+            "; going on without the lock",
+        "ERROR");
+  } else {
+    Log("Unable to lock the settings folder: " + failure.error, "ERROR");
+  }
+}
+
+}  // namespace
 
 std::shared_ptr<InputHandlerSwift> SecurityControllerSwift::sharedInputHandler() {
   // Function-local statics are created exactly once, also when two threads
@@ -22,12 +65,32 @@ std::shared_ptr<DisplayHandlerSwift> SecurityControllerSwift::sharedDisplayHandl
 }
 
 void SecurityControllerSwift::startInputHandler() {
-  sharedInputHandler()->start();
+  const std::shared_ptr<InputHandlerSwift> handler = sharedInputHandler();
+  {
+    LockdownLock& lockdown = Lockdown();
+    std::lock_guard guard(lockdown.mutex);
+    if (!handler->serviceRunning() && handler->inputDisabled()) {
+      TakeSettingsLock(lockdown);
+    }
+    handler->start();
+  }
   sharedDisplayHandler()->captureDisplay();
 }
 
 void SecurityControllerSwift::stopInputHandler() {
-  sharedInputHandler()->stop();
+  const std::shared_ptr<InputHandlerSwift> handler = sharedInputHandler();
+  {
+    LockdownLock& lockdown = Lockdown();
+    std::lock_guard guard(lockdown.mutex);
+    if (handler->serviceRunning()) {
+      // Taken again when the lockdown had to go on without it.
+      TakeSettingsLock(lockdown);
+    }
+    handler->stop();
+    if (!handler->serviceRunning()) {
+      lockdown.held.reset();
+    }
+  }
   sharedDisplayHandler()->releaseDisplay();
 }
 

@@ -7,6 +7,7 @@
 #ifndef OSXNATIVES_CONTROLLER_SECURITY_CONTROLLER_SWIFT_H_
 #define OSXNATIVES_CONTROLLER_SECURITY_CONTROLLER_SWIFT_H_
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -73,10 +74,15 @@ class SecurityControllerSwift {
   static std::shared_ptr<DisplayHandlerSwift> sharedDisplayHandler();
   // `start` of the input handler, then `captureDisplay`. May throw
   // InternalInconsistencyException. Blocks until the lock commands exited.
+  // A lockdown holds the settings lock (input/settings_lock.h) until the
+  // matching `stopInputHandler`, waiting at most kSettingsLockWait for it.
   static void startInputHandler();
   // `stop` of the input handler, then `releaseDisplay`. Blocks until the
-  // unlock commands exited.
+  // unlock commands exited. Lets the settings lock go.
   static void stopInputHandler();
+  // How long a lockdown or unlock waits for another holder of the settings
+  // lock (the recovery tool, another host) before it goes on without it.
+  static constexpr std::chrono::milliseconds kSettingsLockWait{10000};
 
   // Installs `sharedAppDelegation` as the get-URL Apple-event handler.
   void startAppDelegation();
