@@ -42,27 +42,38 @@ std::string Join(const std::vector<int32_t>& ids) {
   return text;
 }
 
-TEST(InputHandlerTest, LockdownSavesDisablesAndSilences) {
+std::vector<std::pair<int32_t, bool>> Set(const std::vector<int32_t>& ids, bool enabled) {
+  std::vector<std::pair<int32_t, bool>> calls;
+  for (int32_t id : ids) {
+    calls.emplace_back(id, enabled);
+  }
+  return calls;
+}
+
+template <typename T>
+std::vector<T> From(const std::vector<T>& all, size_t first) {
+  return {all.begin() + static_cast<long>(first), all.end()};
+}
+
+TEST(InputHandlerTest, LockdownSavesDisablesAndSilencesThenUnlockRestores) {
   Lockdown lockdown(kScenario);
-  lockdown.WriteDock({{"wvous-tl-corner", 2}, {"wvous-bl-corner", 5}, {"autohide", true}});
+  lockdown.WriteDock({{"wvous-tl-corner", 2},
+                      {"wvous-tr-corner", 13},
+                      {"wvous-br-corner", -1},
+                      {"autohide", true}});
   InputHandlerSwift handler(true);
   CapturedStdout out;
   handler.start();
-  EXPECT_TRUE(out.Lines().empty());
   EXPECT_TRUE(handler.serviceRunning());
 
   const std::vector<int32_t> expected = Disabled({2, 3, 200});
-  const auto settings = Lockdown::ReadPlist(lockdown.settingsFolder("ExamHost") / "Settings.plist");
-  EXPECT_EQ(settings, (nlohmann::json{{"wvous-tl-corner", 2},
-                                      {"wvous-tr-corner", 0},
-                                      {"wvous-bl-corner", 5},
-                                      {"wvous-br-corner", 0},
-                                      {"HotKeys", Join(expected)}}));
-  const auto hot_keys = lockdown.HotKeyCalls();
-  ASSERT_EQ(hot_keys.size(), expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(hot_keys[i], std::make_pair(expected[i], false));
-  }
+  const auto file = lockdown.settingsFolder("ExamHost") / "Settings.plist";
+  EXPECT_EQ(Lockdown::ReadPlist(file), (nlohmann::json{{"wvous-tl-corner", 2},
+                                                       {"wvous-tr-corner", 13},
+                                                       {"wvous-bl-corner", 0},
+                                                       {"wvous-br-corner", -1},
+                                                       {"HotKeys", Join(expected)}}));
+  EXPECT_EQ(lockdown.HotKeyCalls(), Set(expected, false));
   EXPECT_EQ(lockdown.CornerCalls(), Corners(0, 0, 0, 0));
   EXPECT_EQ(lockdown.task.commands(),
             std::vector<std::string>(InputHandlerSwift::kLockCommands.begin(),
@@ -72,88 +83,40 @@ TEST(InputHandlerTest, LockdownSavesDisablesAndSilences) {
                 "Did we load the core graphics bundle? true",
                 "Setting " + std::to_string(expected.size()) + " HotKeys to enabled-status: false",
                 "Hot corner settings found at startup: "
-                "[\"wvous-tl-corner\":2,\"wvous-tr-corner\":0,\"wvous-bl-corner\":5,"
-                "\"wvous-br-corner\":0]",
+                "[\"wvous-tl-corner\":2,\"wvous-tr-corner\":13,\"wvous-bl-corner\":0,"
+                "\"wvous-br-corner\":-1]",
                 "Notification center disabled"}));
   for (const auto& line : lockdown.host.logs()) {
     EXPECT_EQ(line.level, "INFO");
   }
   // Hot keys first, corners after them, then the commands.
-  const auto journal = lockdown.Journal();
-  EXPECT_EQ(journal.front()["call"], "CGSSetSymbolicHotKeyEnabled");
-  EXPECT_EQ(journal.back()["call"], "CoreDockSetExposeCornerAction");
-}
+  const auto lock_journal = lockdown.Journal();
+  EXPECT_EQ(lock_journal.front()["call"], "CGSSetSymbolicHotKeyEnabled");
+  EXPECT_EQ(lock_journal.back()["call"], "CoreDockSetExposeCornerAction");
 
-TEST(InputHandlerTest, UnlockRestoresFromTheFileAndDeletesIt) {
-  Lockdown lockdown(kScenario);
-  lockdown.WriteDock({{"wvous-tl-corner", 2}, {"wvous-tr-corner", 13}, {"wvous-br-corner", -1}});
-  InputHandlerSwift handler(true);
-  handler.start();
   lockdown.center.setDelegate(nullptr);  // someone else changed it meanwhile
-  const size_t lock_journal = lockdown.Journal().size();
-  const size_t lock_hot_keys = lockdown.HotKeyCalls().size();
-
-  CapturedStdout out;
+  const size_t lock_entries = lockdown.Journal().size();
   handler.stop();
   EXPECT_TRUE(out.Lines().empty());
   EXPECT_FALSE(handler.serviceRunning());
-  EXPECT_FALSE(std::filesystem::exists(lockdown.settingsFolder("ExamHost") / "Settings.plist"));
+  EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_TRUE(std::filesystem::is_directory(lockdown.settingsFolder("ExamHost")));
-
-  const auto journal = lockdown.Journal();
-  std::vector<nlohmann::json> unlock(journal.begin() + static_cast<long>(lock_journal),
-                                     journal.end());
-  ASSERT_GE(unlock.size(), 5U);
   // Corners first, then the hot keys, the delegate last.
+  const auto unlock = From(lockdown.Journal(), lock_entries);
+  ASSERT_GE(unlock.size(), 5U);
   for (int corner = 0; corner < 4; ++corner) {
     EXPECT_EQ(unlock[corner]["call"], "CoreDockSetExposeCornerAction");
   }
-  EXPECT_EQ(lockdown.CornerCalls().size(), 8U);
-  const auto corners = lockdown.CornerCalls();
-  EXPECT_EQ(std::vector(corners.begin() + 4, corners.end()), Corners(2, 13, 0, -1));
-  const auto hot_keys = lockdown.HotKeyCalls();
-  const std::vector<int32_t> expected = Disabled({2, 3, 200});
-  ASSERT_EQ(hot_keys.size(), lock_hot_keys + expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(hot_keys[lock_hot_keys + i], std::make_pair(expected[i], true));
-  }
+  EXPECT_EQ(From(lockdown.CornerCalls(), 4), Corners(2, 13, 0, -1));
+  EXPECT_EQ(From(lockdown.HotKeyCalls(), expected.size()), Set(expected, true));
   EXPECT_EQ(unlock.back(), nlohmann::json::parse(R"({"service":"NSUserNotificationCenter",
       "call":"setDelegate:","args":{"delegate":"HostDelegate"}})"));
   EXPECT_TRUE(lockdown.bundles.hotKeyEnabled(100));
   EXPECT_FALSE(lockdown.bundles.hotKeyEnabled(200)) << "was disabled before the lockdown";
-
-  const auto commands = lockdown.task.commands();
-  EXPECT_EQ(std::vector(commands.begin() + 4, commands.end()),
+  EXPECT_EQ(From(lockdown.task.commands(), 4),
             std::vector<std::string>(InputHandlerSwift::kUnlockCommands.begin(),
                                      InputHandlerSwift::kUnlockCommands.end()));
   EXPECT_EQ(lockdown.Messages().back(), "Notification center enabled");
-}
-
-TEST(InputHandlerTest, AnExistingSettingsFileIsKeptAndUsedByTheNextUnlock) {
-  Lockdown lockdown(kScenario);
-  lockdown.WriteDock({{"wvous-tl-corner", 0}});
-  const auto file = lockdown.settingsFolder("ExamHost") / "Settings.plist";
-  const std::string old =
-      Lockdown::Xml({{"wvous-tl-corner", 6}, {"wvous-tr-corner", 1}, {"HotKeys", "64,65"}});
-  Lockdown::WriteRaw(file, old);
-
-  InputHandlerSwift handler(true);
-  handler.start();
-  EXPECT_EQ(Lockdown::ReadRaw(file), old);
-  for (const auto& message : lockdown.Messages()) {
-    EXPECT_EQ(message.find("Hot corner settings"), std::string::npos) << message;
-  }
-  EXPECT_EQ(lockdown.CornerCalls(), Corners(0, 0, 0, 0));
-  EXPECT_EQ(lockdown.HotKeyCalls().size(), Disabled({2, 3, 200}).size());
-
-  const size_t before = lockdown.HotKeyCalls().size();
-  handler.stop();
-  const auto corners = lockdown.CornerCalls();
-  EXPECT_EQ(std::vector(corners.begin() + 4, corners.end()), Corners(6, 1, 0, 0));
-  const auto hot_keys = lockdown.HotKeyCalls();
-  EXPECT_EQ(std::vector(hot_keys.begin() + static_cast<long>(before), hot_keys.end()),
-            (std::vector<std::pair<int32_t, bool>>{{64, true}, {65, true}}));
-  EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 // What each operation does in each state of the handler.
@@ -212,21 +175,6 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"RunningStopWithoutInputDisabledUnlocks", false, true, false, false, 4, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(InputHandlerTest, SecondStartAndStopDoNothing) {
-  Lockdown lockdown(kScenario);
-  InputHandlerSwift handler(true);
-  handler.start();
-  const size_t journal = lockdown.Journal().size();
-  const size_t logs = lockdown.host.logs().size();
-  handler.start();
-  EXPECT_EQ(lockdown.task.commands().size(), 4U);
-  EXPECT_EQ(lockdown.Journal().size(), journal);
-  EXPECT_EQ(lockdown.host.logs().size(), logs);
-  handler.stop();
-  handler.stop();
-  EXPECT_EQ(lockdown.task.commands().size(), 8U);
-}
-
 // The hot key walk when the private functions or their bundle are missing.
 struct WalkCase {
   const char* name;
@@ -257,57 +205,37 @@ TEST_P(HotKeyWalkTest, SavesWhatItCouldDisable) {
             GetParam().savedList);
 }
 
-const std::string kAllButFew = Join(Disabled({0, 1, 2}));
+std::vector<std::string> Walked(bool loaded, int count) {
+  return {std::string("Did we load the core graphics bundle? ") + (loaded ? "true" : "false"),
+          "Setting " + std::to_string(count) + " HotKeys to enabled-status: false"};
+}
+
+const std::string kCG = platform::kCoreGraphicsBundlePath;
+
+WalkCase Walk(const char* name, std::string functions, std::vector<std::string> printed,
+              std::vector<std::string> logged, size_t calls, std::string saved) {
+  return {name,  std::move(functions), std::move(printed), std::move(logged),
+          calls, std::move(saved)};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, HotKeyWalkTest,
-    ::testing::Values(WalkCase{"AllPresent",
-                               "{}",
-                               {},
-                               {"Did we load the core graphics bundle? true",
-                                "Setting 251 HotKeys to enabled-status: false"},
-                               251,
-                               kAllButFew},
-                      WalkCase{"ProbeMissing",
-                               R"({"missingFunctions": ["CGSIsSymbolicHotKeyEnabled"]})",
-                               {},
-                               {"Did we load the core graphics bundle? true",
-                                "Setting 0 HotKeys to enabled-status: false"},
-                               0,
-                               ""},
-                      WalkCase{"SetterMissing",
-                               R"({"missingFunctions": ["CGSSetSymbolicHotKeyEnabled"]})",
-                               {},
-                               {"Did we load the core graphics bundle? true",
-                                "Setting 251 HotKeys to enabled-status: false"},
-                               0,
-                               kAllButFew},
-                      WalkCase{"ExecutableDoesNotLoad",
-                               R"({"unloadableBundles": [")" +
-                                   std::string(platform::kCoreGraphicsBundlePath) + R"("]})",
-                               {},
-                               {"Did we load the core graphics bundle? false",
-                                "Setting 0 HotKeys to enabled-status: false"},
-                               0,
-                               ""},
-                      WalkCase{"BundleMissing",
-                               R"({"missingBundles": [")" +
-                                   std::string(platform::kCoreGraphicsBundlePath) + R"("]})",
-                               {"Failed to create bundle reference."},
-                               {},
-                               0,
-                               ""}),
+    ::testing::Values(Walk("ProbeMissing",
+                           R"({"missingFunctions": ["CGSIsSymbolicHotKeyEnabled"]})", {},
+                           Walked(true, 0), 0, ""),
+                      Walk("SetterMissing",
+                           R"({"missingFunctions": ["CGSSetSymbolicHotKeyEnabled"]})", {},
+                           Walked(true, 251), 0, Join(Disabled({0, 1, 2}))),
+                      Walk("ExecutableDoesNotLoad", R"({"unloadableBundles": [")" + kCG + R"("]})",
+                           {}, Walked(false, 0), 0, ""),
+                      Walk("BundleMissing", R"({"missingBundles": [")" + kCG + R"("]})",
+                           {"Failed to create bundle reference."}, {}, 0, "")),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HotKeyWalkTest, FifteenAndTwentySevenAreNeverDisabledButAreRestored) {
   Lockdown lockdown(R"({"symbolicHotKeys": {"disabled": []}})");
   InputHandlerSwift handler(true);
-  std::vector<int32_t> all;
-  for (int32_t id = 0; id < 256; ++id) {
-    if (id != 15 && id != 27) {
-      all.push_back(id);
-    }
-  }
+  const std::vector<int32_t> all = Disabled({});
   EXPECT_EQ(handler.applySymbolicHotKeys(std::nullopt), Join(all));
   EXPECT_TRUE(lockdown.bundles.hotKeyEnabled(15));
   EXPECT_TRUE(lockdown.bundles.hotKeyEnabled(27));
@@ -319,81 +247,107 @@ TEST(HotKeyWalkTest, FifteenAndTwentySevenAreNeverDisabledButAreRestored) {
   EXPECT_EQ(second.applySymbolicHotKeys(std::nullopt), "");
   EXPECT_EQ(only.Messages().back(), "Setting 0 HotKeys to enabled-status: false");
   EXPECT_EQ(second.applySymbolicHotKeys(std::string("15,27")), "");
-  EXPECT_EQ(only.HotKeyCalls(), (std::vector<std::pair<int32_t, bool>>{{15, true}, {27, true}}));
+  EXPECT_EQ(only.HotKeyCalls(), Set({15, 27}, true));
 }
 
-struct ListCase {
-  const char* name;
-  std::string list;
-  size_t entries;
+// `restoreUserSettings` for each shape of the settings file.
+struct RestoreCase {
+  std::string name;
+  std::optional<std::string> bytes;  // nullopt: no file
+  std::vector<std::string> printed;  // "URL" stands for the file's URL text
+  std::vector<std::pair<int32_t, int32_t>> corners;
+  int entries;  // of the "Setting N HotKeys" line; -1: no such line
   std::vector<int32_t> enabled;
+  bool fileStays;
 };
 
-void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RestoreCase& c, std::ostream* os) { *os << c.name; }
 
-class RestoreListTest : public ::testing::TestWithParam<ListCase> {};
+class RestoreTest : public ::testing::TestWithParam<RestoreCase> {};
 
-TEST_P(RestoreListTest, EnablesTheValidIdsOnly) {
-  Lockdown lockdown;
-  InputHandlerSwift handler(true);
-  EXPECT_EQ(handler.applySymbolicHotKeys(GetParam().list), "");
-  EXPECT_EQ(lockdown.Messages().back(),
-            "Setting " + std::to_string(GetParam().entries) + " HotKeys to enabled-status: true");
-  std::vector<std::pair<int32_t, bool>> expected;
-  for (int32_t id : GetParam().enabled) {
-    expected.emplace_back(id, true);
-  }
-  EXPECT_EQ(lockdown.HotKeyCalls(), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lists, RestoreListTest,
-    ::testing::Values(ListCase{"Mixed", "5,,x,+7", 4, {5, 7}}, ListCase{"Empty", "", 1, {}},
-                      ListCase{"Ascending", "0,1,118", 3, {0, 1, 118}},
-                      ListCase{"Signs", "-1,+0,-0,+-3,--4,+", 6, {-1, 0, 0}},
-                      ListCase{"Blanks", " 5,6 ,7", 3, {7}},
-                      ListCase{"ThirtyTwoBitEdges",
-                               "2147483647,2147483648,-2147483648,-2147483649",
-                               4,
-                               {2147483647, -2147483648}},
-                      ListCase{"BeyondSixtyFourBits", "99999999999999999999,9", 2, {9}},
-                      ListCase{"TrailingComma", "64,", 2, {64}},
-                      ListCase{"NotDecimal", "0x10,1e2,1.0,٣", 4, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct CornerCase {
-  const char* name;
-  nlohmann::json value;
-  int32_t action;
-};
-
-void PrintTo(const CornerCase& c, std::ostream* os) { *os << c.name; }
-
-class CornerValueTest : public ::testing::TestWithParam<CornerCase> {};
-
-TEST_P(CornerValueTest, RestoresOnlyExact32BitNumbers) {
+TEST_P(RestoreTest, RestoresWhatTheFileHolds) {
+  const RestoreCase& c = GetParam();
   Lockdown lockdown;
   const auto file = lockdown.settingsFolder("") / "Settings.plist";
-  Lockdown::WriteRaw(
-      file, Lockdown::Xml(
-                {{"wvous-tr-corner", GetParam().value}, {"wvous-bl-corner", 4}, {"HotKeys", ""}}));
+  if (c.bytes) {
+    Lockdown::WriteRaw(file, *c.bytes);
+  }
   InputHandlerSwift handler(true);
+  CapturedStdout out;
   handler.restoreUserSettings();
-  EXPECT_EQ(lockdown.CornerCalls(), Corners(0, GetParam().action, 4, 0));
-  EXPECT_FALSE(std::filesystem::exists(file));
+  std::vector<std::string> printed = c.printed;
+  for (auto& line : printed) {
+    if (const size_t at = line.find("URL"); at != std::string::npos) {
+      line.replace(at, 3, PlistIO::FileURLText(file));
+    }
+  }
+  EXPECT_EQ(out.Lines(), printed);
+  EXPECT_EQ(lockdown.CornerCalls(), c.corners);
+  EXPECT_EQ(lockdown.HotKeyCalls(), Set(c.enabled, true));
+  const auto messages = lockdown.Messages();
+  if (c.entries < 0) {
+    EXPECT_TRUE(messages.empty()) << messages.front();
+  } else {
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(),
+              "Setting " + std::to_string(c.entries) + " HotKeys to enabled-status: true");
+  }
+  EXPECT_EQ(std::filesystem::exists(file), c.fileStays);
+  if (c.fileStays) {
+    EXPECT_EQ(Lockdown::ReadRaw(file), c.bytes);
+  }
+}
+
+RestoreCase Restore(std::string name, std::optional<std::string> bytes,
+                    std::vector<std::string> printed,
+                    std::vector<std::pair<int32_t, int32_t>> corners, int entries,
+                    std::vector<int32_t> enabled, bool stays) {
+  return {std::move(name),
+          std::move(bytes),
+          std::move(printed),
+          std::move(corners),
+          entries,
+          std::move(enabled),
+          stays};
+}
+
+// A file whose hot key list is `list`: every corner restores to 0.
+RestoreCase List(std::string name, const std::string& list, int entries,
+                 std::vector<int32_t> enabled) {
+  return Restore(std::move(name), Lockdown::Xml({{"HotKeys", list}}), {}, Corners(0, 0, 0, 0),
+                 entries, std::move(enabled), false);
+}
+
+// A file whose top right corner is `value`: restored as `action`; bottom left is 4.
+RestoreCase Corner(std::string name, const nlohmann::json& value, int32_t action) {
+  return Restore(
+      std::move(name),
+      Lockdown::Xml({{"wvous-tr-corner", value}, {"wvous-bl-corner", 4}, {"HotKeys", ""}}), {},
+      Corners(0, action, 4, 0), 1, {}, false);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Values, CornerValueTest,
-    ::testing::Values(CornerCase{"Integer", 12, 12}, CornerCase{"Negative", -3, -3},
-                      CornerCase{"Text", "12", 0}, CornerCase{"AboveInt32", 2147483648LL, 0},
-                      CornerCase{"Int32Max", 2147483647, 2147483647},
-                      CornerCase{"Int32Min", -2147483648LL, -2147483648},
-                      CornerCase{"BelowInt32", -2147483649LL, 0}, CornerCase{"WholeReal", 3.0, 3},
-                      CornerCase{"FractionalReal", 2.5, 0}, CornerCase{"Boolean", true, 1},
-                      CornerCase{"Array", nlohmann::json::array({1}), 0},
-                      CornerCase{"Dictionary", nlohmann::json{{"a", 1}}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    Files, RestoreTest,
+    ::testing::Values(
+        Restore("NoFileZeroesCornersAndLeavesNoFile", std::nullopt, {}, Corners(0, 0, 0, 0), -1, {},
+                false),
+        Restore("UnreadableFileStaysAndNothingIsRestored",
+                Lockdown::Xml(nlohmann::json::array({"HotKeys"})),
+                {"ERROR: unable to read .plist file: URL", "Failed to read user settings."}, {}, -1,
+                {}, true),
+        Restore("HotKeysThatAreNotText", Lockdown::Xml({{"HotKeys", 64}, {"wvous-tl-corner", 1}}),
+                {}, Corners(1, 0, 0, 0), -1, {}, false),
+        List("MixedList", "5,,x,+7", 4, {5, 7}), List("EmptyList", "", 1, {}),
+        List("Signs", "-1,+0,-0,+-3,--4,+", 6, {-1, 0, 0}), List("Blanks", " 5,6 ,7", 3, {7}),
+        List("ThirtyTwoBitEdges", "2147483647,2147483648,-2147483648,-2147483649", 4,
+             {2147483647, -2147483648}),
+        List("BeyondSixtyFourBits", "99999999999999999999,9", 2, {9}),
+        List("NotDecimal", "0x10,1e2,1.0,٣", 4, {}), Corner("IntegerCorner", 12, 12),
+        Corner("TextCorner", "12", 0), Corner("AboveInt32", 2147483648LL, 0),
+        Corner("Int32Min", -2147483648LL, -2147483648), Corner("BelowInt32", -2147483649LL, 0),
+        Corner("WholeReal", 3.0, 3), Corner("FractionalReal", 2.5, 0), Corner("Boolean", true, 1),
+        Corner("Array", nlohmann::json::array({1}), 0)),
+    [](const auto& info) { return info.param.name; });
 
 // The Dock preferences file in its different shapes.
 struct DockCase {
@@ -423,31 +377,32 @@ TEST_P(DockPreferencesTest, SavesWhatTheDockFileSays) {
   EXPECT_EQ(Lockdown::ReadPlist(lockdown.settingsFolder("") / "Settings.plist"), GetParam().saved);
 }
 
-const nlohmann::json kZeros = {{"wvous-tl-corner", 0},
-                               {"wvous-tr-corner", 0},
-                               {"wvous-bl-corner", 0},
-                               {"wvous-br-corner", 0},
-                               {"HotKeys", ""}};
+DockCase Dock(const char* name, std::optional<std::string> bytes, std::vector<std::string> printed,
+              std::string summary, nlohmann::json corners) {
+  corners["HotKeys"] = "";
+  return {name, std::move(bytes), std::move(printed), std::move(summary), std::move(corners)};
+}
+
+const nlohmann::json kNone = nlohmann::json::object();
+const std::string kZeroSummary =
+    R"(["wvous-tl-corner":0,"wvous-tr-corner":0,"wvous-bl-corner":0,"wvous-br-corner":0])";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DockPreferencesTest,
     ::testing::Values(
-        DockCase{"Missing", std::nullopt, {}, "[:]", {{"HotKeys", ""}}},
-        DockCase{"NotAPropertyList",
-                 "not a plist",
-                 {"Error reading plist: The data couldn't be read because it isn't in the "
-                  "correct format."},
-                 "[:]",
-                 {{"HotKeys", ""}}},
-        DockCase{
-            "ArrayRoot", Lockdown::Xml(nlohmann::json::array({1})), {}, "[:]", {{"HotKeys", ""}}},
-        DockCase{
-            "WithoutCornerKeys",
-            Lockdown::Xml({{"autohide", true}, {"tilesize", 48}}),
-            {},
-            R"(["wvous-tl-corner":0,"wvous-tr-corner":0,"wvous-bl-corner":0,"wvous-br-corner":0])",
-            kZeros},
-        DockCase{
+        Dock("Missing", std::nullopt, {}, "[:]", kNone),
+        Dock("NotAPropertyList", "not a plist",
+             {"Error reading plist: The data couldn't be read because it isn't in the correct "
+              "format."},
+             "[:]", kNone),
+        Dock("ArrayRoot", Lockdown::Xml(nlohmann::json::array({1})), {}, "[:]", kNone),
+        Dock("WithoutCornerKeys", Lockdown::Xml({{"autohide", true}, {"tilesize", 48}}), {},
+             kZeroSummary,
+             {{"wvous-tl-corner", 0},
+              {"wvous-tr-corner", 0},
+              {"wvous-bl-corner", 0},
+              {"wvous-br-corner", 0}}),
+        Dock(
             "CornerValuesOfOtherTypes",
             Lockdown::Xml({{"wvous-tl-corner", "4"},
                            {"wvous-tr-corner", 7.9},
@@ -458,91 +413,44 @@ INSTANTIATE_TEST_SUITE_P(
             {{"wvous-tl-corner", 0},
              {"wvous-tr-corner", 7},
              {"wvous-bl-corner", 1},
-             {"wvous-br-corner", 4294967296LL},
-             {"HotKeys", ""}}}),
+             {"wvous-br-corner", 4294967296LL}})),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HotCornerTest, MissingHIServicesOrCornerFunction) {
-  {
-    Lockdown lockdown(std::string(R"({"privateFunctions": {"missingBundles": [")") +
-                      platform::kHIServicesBundlePath + "\"]}}");
-    InputHandlerSwift handler(true);
-    CapturedStdout out;
-    handler.updateHotCornerSettings(nlohmann::json::object());
-    EXPECT_TRUE(out.Lines().empty());
-    EXPECT_TRUE(lockdown.CornerCalls().empty());
-  }
-  {
-    Lockdown lockdown(
-        R"({"privateFunctions": {"missingFunctions": ["CoreDockSetExposeCornerAction"]}})");
+  for (const std::string& missing :
+       {R"("missingBundles": [")" + std::string(platform::kHIServicesBundlePath) + "\"]",
+        std::string(R"("missingFunctions": ["CoreDockSetExposeCornerAction"])")}) {
+    Lockdown lockdown(R"({"privateFunctions": {)" + missing + "}}");
     InputHandlerSwift handler(true);
     CapturedStdout out;
     handler.updateHotCornerSettings(nlohmann::json{{"wvous-tl-corner", 3}});
-    EXPECT_EQ(out.Lines(), std::vector<std::string>{"Function pointer not found"});
+    const bool bundle = missing.find("Bundles") != std::string::npos;
+    EXPECT_EQ(out.Lines(), bundle ? std::vector<std::string>{}
+                                  : std::vector<std::string>{"Function pointer not found"});
     EXPECT_TRUE(lockdown.CornerCalls().empty());
   }
-}
-
-TEST(RestoreTest, WithoutSettingsFileZeroesCornersAndLeavesNoFile) {
-  Lockdown lockdown;
-  InputHandlerSwift handler(true);
-  CapturedStdout out;
-  handler.restoreUserSettings();
-  EXPECT_TRUE(out.Lines().empty());
-  EXPECT_EQ(lockdown.CornerCalls(), Corners(0, 0, 0, 0));
-  EXPECT_TRUE(lockdown.HotKeyCalls().empty());
-  EXPECT_TRUE(lockdown.Messages().empty()) << "no hot key walk for an empty dictionary";
-  EXPECT_FALSE(std::filesystem::exists(lockdown.settingsFolder("") / "Settings.plist"));
-}
-
-TEST(RestoreTest, UnreadableSettingsFileStaysAndNothingIsRestored) {
-  Lockdown lockdown;
-  const auto file = lockdown.settingsFolder("") / "Settings.plist";
-  const std::string broken = Lockdown::Xml(nlohmann::json::array({"HotKeys"}));
-  Lockdown::WriteRaw(file, broken);
-  InputHandlerSwift handler(true);
-  CapturedStdout out;
-  handler.restoreUserSettings();
-  EXPECT_EQ(out.Lines(), (std::vector<std::string>{
-                             "ERROR: unable to read .plist file: " + PlistIO::FileURLText(file),
-                             "Failed to read user settings."}));
-  EXPECT_EQ(Lockdown::ReadRaw(file), broken);
-  EXPECT_TRUE(lockdown.CornerCalls().empty());
-  EXPECT_TRUE(lockdown.HotKeyCalls().empty());
-}
-
-TEST(RestoreTest, HotKeysThatAreNotTextAreNotRestored) {
-  Lockdown lockdown;
-  Lockdown::WriteRaw(lockdown.settingsFolder("") / "Settings.plist",
-                     Lockdown::Xml({{"HotKeys", 64}, {"wvous-tl-corner", 1}}));
-  InputHandlerSwift handler(true);
-  handler.restoreUserSettings();
-  EXPECT_EQ(lockdown.CornerCalls(), Corners(1, 0, 0, 0));
-  EXPECT_TRUE(lockdown.HotKeyCalls().empty());
 }
 
 TEST(RestoreTest, SettingsFolderUnavailable) {
   Lockdown lockdown(R"({"symbolicHotKeys": {"disabled": []}})");
   lockdown.files.failApplicationSupport = true;
   InputHandlerSwift handler(true);
+  const std::vector<std::string> no_folder = {
+      "ERROR: Unable to determine Application Support directory: no support folder",
+      "ERROR: Unable to determine Application Support directory"};
   {
     CapturedStdout out;
     handler.saveUserSettingsAndDisable();
-    EXPECT_EQ(out.Lines(),
-              (std::vector<std::string>{
-                  "ERROR: Unable to determine Application Support directory: no support folder",
-                  "ERROR: Unable to determine Application Support directory"}));
+    EXPECT_EQ(out.Lines(), no_folder);
   }
   EXPECT_EQ(lockdown.HotKeyCalls().size(), 254U) << "hot keys are still disabled";
   EXPECT_EQ(lockdown.CornerCalls(), Corners(0, 0, 0, 0));
   {
     CapturedStdout out;
     handler.restoreUserSettings();
-    EXPECT_EQ(out.Lines(),
-              (std::vector<std::string>{
-                  "ERROR: Unable to determine Application Support directory: no support folder",
-                  "ERROR: Unable to determine Application Support directory",
-                  "Failed to read user settings."}));
+    std::vector<std::string> expected = no_folder;
+    expected.emplace_back("Failed to read user settings.");
+    EXPECT_EQ(out.Lines(), expected);
   }
   EXPECT_EQ(lockdown.HotKeyCalls().size(), 254U) << "and stay disabled";
   EXPECT_EQ(lockdown.CornerCalls().size(), 4U);
@@ -560,33 +468,11 @@ TEST(RestoreTest, FileThatCannotBeRemovedIsAppliedAgainNextTime) {
     EXPECT_EQ(out.Lines(), std::vector<std::string>{"Error removing plist file: file is locked"});
   }
   EXPECT_TRUE(std::filesystem::exists(file));
-  const auto corners = lockdown.CornerCalls();
-  EXPECT_EQ(std::vector(corners.begin(), corners.begin() + 4), Corners(0, 0, 0, 9));
-  EXPECT_EQ(std::vector(corners.begin() + 4, corners.end()), Corners(0, 0, 0, 9));
-  EXPECT_EQ(lockdown.HotKeyCalls(),
-            (std::vector<std::pair<int32_t, bool>>{{70, true}, {70, true}}));
-}
-
-TEST(RestoreTest, FileWithoutUrlIsRestoredButNotRemoved) {
-  Lockdown lockdown;
-  // A PlistIO whose url is cleared after it was read.
-  class ForgetfulPlistIO : public PlistIO {
-   public:
-    std::optional<Dictionary> read() override {
-      setUrl(std::nullopt);
-      return Dictionary{{"wvous-tl-corner", 1}};
-    }
-  };
-  ForgetfulPlistIO io;
-  InputHandlerSwift handler(true);
-  CapturedStdout out;
-  handler.restoreUserSettingsFrom(&io);
-  EXPECT_EQ(out.Lines(),
-            std::vector<std::string>{"plistIO or its URL is nil; cannot remove item."});
-  EXPECT_EQ(lockdown.CornerCalls(), Corners(1, 0, 0, 0));
-  CapturedStdout none;
-  handler.restoreUserSettingsFrom(nullptr);
-  EXPECT_EQ(none.Lines(), std::vector<std::string>{"Failed to read user settings."});
+  auto twice = Corners(0, 0, 0, 9);
+  const auto once = twice;
+  twice.insert(twice.end(), once.begin(), once.end());
+  EXPECT_EQ(lockdown.CornerCalls(), twice);
+  EXPECT_EQ(lockdown.HotKeyCalls(), Set({70, 70}, true));
 }
 
 TEST(InputHandlerTest, NotificationCallbacksLogTheTitle) {
@@ -602,21 +488,13 @@ TEST(InputHandlerTest, NotificationCallbacksLogTheTitle) {
   EXPECT_TRUE(lockdown.Journal().empty());
 }
 
-TEST(InputHandlerTest, ConstructionRecordsTheCentreAndItsDelegate) {
-  Lockdown with(R"({"notificationCenterDelegate": "HostDelegate"})");
+TEST(InputHandlerTest, StopWithoutARecordedDelegateClearsIt) {
+  Lockdown lockdown;
   InputHandlerSwift handler(true);
-  EXPECT_EQ(&handler.notificationCenter(), &with.center);
-  ASSERT_TRUE(handler.originalDelegate());
-  EXPECT_EQ(handler.originalDelegate()->delegateName(), "HostDelegate");
-  EXPECT_EQ(handler.pathToCoreGraphicsBundle(), platform::kCoreGraphicsBundlePath);
-  EXPECT_FALSE(handler.wasNotificationCenterRunning());
-
-  Lockdown without;
-  InputHandlerSwift bare(true);
-  EXPECT_EQ(bare.originalDelegate(), nullptr);
-  bare.setServiceRunning(true);
-  bare.stop();
-  EXPECT_EQ(without.Journal("setDelegate:").back()["args"]["delegate"], nullptr);
+  EXPECT_EQ(handler.originalDelegate(), nullptr);
+  handler.setServiceRunning(true);
+  handler.stop();
+  EXPECT_EQ(lockdown.Journal("setDelegate:").back()["args"]["delegate"], nullptr);
 }
 
 TEST(InputHandlerTest, CompactDescription) {
@@ -624,12 +502,6 @@ TEST(InputHandlerTest, CompactDescription) {
   EXPECT_EQ(InputHandlerSwift::compactDescription(std::string("[\"a\": 1,\n \"b\": 2]")),
             "[\"a\":1, \"b\":2]");
   EXPECT_EQ(InputHandlerSwift::compactDescription(std::string("\t x\n\n")), "\tx  ");
-}
-
-TEST(InputHandlerTest, SecondLockCommandIs148Characters) {
-  EXPECT_EQ(std::string(InputHandlerSwift::kLockCommands[1]).size(), 148U);
-  EXPECT_EQ(std::string(InputHandlerSwift::kLockCommands.back()), "killall NotificationCenter");
-  EXPECT_EQ(std::string(InputHandlerSwift::kUnlockCommands.back()), "killall NotificationCenter");
 }
 
 }  // namespace

@@ -29,19 +29,9 @@ class ScopedHome {
     if (const char* old = std::getenv("HOME")) {
       old_ = old;
     }
-    if (value != nullptr) {
-      setenv("HOME", value, 1);
-    } else {
-      unsetenv("HOME");
-    }
+    setenv("HOME", value, 1);
   }
-  ~ScopedHome() {
-    if (old_) {
-      setenv("HOME", old_->c_str(), 1);
-    } else {
-      unsetenv("HOME");
-    }
-  }
+  ~ScopedHome() { old_ ? (void)setenv("HOME", old_->c_str(), 1) : (void)unsetenv("HOME"); }
   ScopedHome(const ScopedHome&) = delete;
   ScopedHome& operator=(const ScopedHome&) = delete;
 

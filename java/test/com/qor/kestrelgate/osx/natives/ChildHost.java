@@ -6,8 +6,6 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import java.io.BufferedReader;
 import java.io.IOException;
 import java.io.InputStreamReader;
-import java.io.OutputStreamWriter;
-import java.io.Writer;
 import java.net.URISyntaxException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
@@ -58,10 +56,6 @@ final class ChildHost {
         .resolve("Settings.plist");
   }
 
-  Path dockFile() {
-    return home.resolve("Library/Preferences/com.apple.dock.plist");
-  }
-
   /** Writes the Dock preferences as an XML property list of integer values. */
   void dock(String... keysAndValues) throws IOException {
     StringBuilder xml = new StringBuilder(
@@ -71,8 +65,9 @@ final class ChildHost {
           .append(keysAndValues[i + 1]).append("</integer>\n");
     }
     xml.append("</dict>\n</plist>\n");
-    Files.createDirectories(dockFile().getParent());
-    Files.writeString(dockFile(), xml);
+    Path dock = home.resolve("Library/Preferences/com.apple.dock.plist");
+    Files.createDirectories(dock.getParent());
+    Files.writeString(dock, xml);
   }
 
   /** The stand-in invocations so far, each as its words joined by single blanks. */
@@ -101,7 +96,6 @@ final class ChildHost {
   final class Child {
     final Process process;
     private final BufferedReader out;
-    private final Writer in;
     private final List<String> stdout = new ArrayList<>();
     private final Path stderr;
 
@@ -110,7 +104,6 @@ final class ChildHost {
       this.stderr = stderr;
       out = new BufferedReader(
           new InputStreamReader(process.getInputStream(), StandardCharsets.UTF_8));
-      in = new OutputStreamWriter(process.getOutputStream(), StandardCharsets.UTF_8);
     }
 
     /** Reads standard output up to and including {@code line}; false at end of output. */
@@ -124,23 +117,17 @@ final class ChildHost {
       return false;
     }
 
-    /** Lets a paused child go on. */
-    void resume() throws IOException {
-      in.write("\n");
-      in.flush();
-    }
-
     /** Waits for the end; returns the exit status. */
     int finish() throws IOException, InterruptedException {
       readUntil(null);
-      in.close();
+      process.getOutputStream().close();
       return process.waitFor();
     }
 
     /** Standard output lines read so far, without the child's own markers. */
     List<String> printed() {
       return stdout.stream()
-          .filter(l -> !l.equals("DONE") && !l.equals("PAUSED") && !l.equals("HANGING")
+          .filter(l -> !l.equals("DONE") && !l.equals("HANGING")
               && !l.startsWith("RESULT "))
           .toList();
     }

@@ -5,8 +5,14 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.file.Files;
+import java.time.Instant;
+import java.time.LocalDateTime;
+import java.time.ZoneOffset;
+import java.time.temporal.ChronoUnit;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
 import java.util.stream.Collectors;
 import java.util.stream.IntStream;
 import org.junit.jupiter.api.Test;
@@ -17,9 +23,6 @@ import org.junit.jupiter.api.Test;
  * stand-ins for the notification-centre commands, and simulated desktop.
  */
 class InputLockdownTest {
-  private static final String CG =
-      "/System/Library/Frameworks/ApplicationServices.framework/Frameworks/CoreGraphics.framework";
-
   /** Every hot key disabled except {@code enabled} (15 and 27 are always left enabled). */
   private static String disabledExcept(int... enabled) {
     return IntStream.range(0, 256)
@@ -28,175 +31,116 @@ class InputLockdownTest {
         .collect(Collectors.joining(","));
   }
 
-  private static String scenario(String hotKeysDisabled, String extra) {
+  private static String scenario(String hotKeysDisabled) {
     return "{\"currentApplication\": {\"bundleName\": \"ExamHost\"},"
         + "\"notificationCenterDelegate\": \"HostDelegate\","
         + "\"displays\": [{\"id\": 1, \"name\": \"Built-in\", \"main\": true},"
         + "{\"id\": 2, \"name\": \"External\"}],"
-        + "\"symbolicHotKeys\": {\"disabled\": [" + hotKeysDisabled + "]}" + extra + "}";
-  }
-
-  private static String entry(String service, String call, String args) {
-    return Journal.entry(service, call, args);
+        + "\"symbolicHotKeys\": {\"disabled\": [" + hotKeysDisabled + "]}}";
   }
 
   private static List<String> hotKeys(boolean enabled, int... ids) {
-    List<String> lines = new ArrayList<>();
-    for (int id : ids) {
-      lines.add(entry("CGSSetSymbolicHotKeyEnabled", "CGSSetSymbolicHotKeyEnabled",
-          "{\"enabled\":" + enabled + ",\"id\":" + id + "}"));
-    }
-    return lines;
+    return IntStream.of(ids).mapToObj(id -> Journal.entry("CGSSetSymbolicHotKeyEnabled",
+        "CGSSetSymbolicHotKeyEnabled", "{\"enabled\":" + enabled + ",\"id\":" + id + "}")).toList();
   }
 
   private static List<String> corners(int... actions) {
-    List<String> lines = new ArrayList<>();
-    for (int corner = 0; corner < 4; ++corner) {
-      lines.add(entry("CoreDockSetExposeCornerAction", "CoreDockSetExposeCornerAction",
-          "{\"action\":" + actions[corner] + ",\"corner\":" + corner + "}"));
-    }
-    return lines;
+    return IntStream.range(0, 4).mapToObj(corner -> Journal.entry("CoreDockSetExposeCornerAction",
+        "CoreDockSetExposeCornerAction",
+        "{\"action\":" + actions[corner] + ",\"corner\":" + corner + "}")).toList();
   }
 
   private static String display(String call, int id) {
-    return entry("CoreGraphics", call, "{\"display\":" + id + "}");
+    return Journal.entry("CoreGraphics", call, "{\"display\":" + id + "}");
   }
 
-  private static String compact(String xml) {
-    return xml.replaceAll("\\s", "");
-  }
+  private static final String AGENT =
+      "/System/Library/LaunchAgents/com.apple.notificationcenterui.plist";
 
-  @Test
-  void lockdownSavesDisablesCapturesAndUnlockRestoresEverything() throws Exception {
-    ChildHost host = new ChildHost("lockAndUnlock");
-    host.scenario(scenario(disabledExcept(64, 65, 118), ""));
-    host.dock("wvous-tl-corner", "2", "wvous-br-corner", "11", "tilesize", "48");
-
-    ChildHost.Child child = host.start("lock", "pause", "unlock");
-    assertTrue(child.readUntil("PAUSED"));
-    String saved = compact(Files.readString(host.settingsFile("ExamHost")));
-    assertTrue(saved.startsWith("<?xmlversion=\"1.0\"encoding=\"UTF-8\"?>"), saved);
-    assertTrue(saved.contains("<key>HotKeys</key><string>64,65,118</string>"), saved);
-    assertTrue(saved.contains("<key>wvous-tl-corner</key><integer>2</integer>"), saved);
-    assertTrue(saved.contains("<key>wvous-tr-corner</key><integer>0</integer>"), saved);
-    assertTrue(saved.contains("<key>wvous-br-corner</key><integer>11</integer>"), saved);
-    child.resume();
-    assertEquals(0, child.finish());
-
-    assertEquals(
-        List.of(
-            "[INFO] JNI Env set!",
-            "[INFO] Starting input handler",
-            "[INFO] Did we load the core graphics bundle? true",
-            "[INFO] Setting 3 HotKeys to enabled-status: false",
-            "[INFO] Hot corner settings found at startup: [\"wvous-tl-corner\":2,"
-                + "\"wvous-tr-corner\":0,\"wvous-bl-corner\":0,\"wvous-br-corner\":11]",
-            "[INFO] Notification center disabled",
-            "[INFO] Requested screen count from system: maxDisplays=2",
-            "[INFO] Showing main display: mainDisplayId=1",
-            "[INFO] Hiding non-main display: displayId=2",
-            "[INFO] Stopping input handler",
-            "[INFO] Did we load the core graphics bundle? true",
-            "[INFO] Setting 3 HotKeys to enabled-status: true",
-            "[INFO] Notification center enabled",
-            "[INFO] Releasing display: displayId=1",
-            "[INFO] Releasing display: displayId=2"),
-        child.logs());
-    assertEquals(List.of(), child.printed());
-
-    List<String> expected = new ArrayList<>(hotKeys(false, 64, 65, 118));
-    expected.addAll(corners(0, 0, 0, 0));
-    expected.add(display("CGDisplayCapture", 2));
-    expected.addAll(corners(2, 0, 0, 11));
-    expected.addAll(hotKeys(true, 64, 65, 118));
-    expected.add(entry("NSUserNotificationCenter", "setDelegate:", "{\"delegate\":\"HostDelegate\"}"));
-    expected.add(display("CGDisplayRelease", 1));
-    expected.add(display("CGDisplayRelease", 2));
-    assertEquals(expected, host.journalLines());
-
-    List<String> commands = host.commands();
-    assertEquals(8, commands.size(), commands.toString());
-    String byHost = host.home + "/Library/Preferences/ByHost/com.apple.notificationcenterui";
-    assertEquals("defaults -currentHost write " + byHost + " doNotDisturb -boolean true",
-        commands.get(0));
-    assertTrue(commands.get(1).matches(
-        "defaults -currentHost write \\Q" + byHost
-            + "\\E doNotDisturbDate -date \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\+000"),
-        commands.get(1));
-    assertEquals(List.of(
-        "launchctl unload -w /System/Library/LaunchAgents/com.apple.notificationcenterui.plist",
-        "killall NotificationCenter",
-        "launchctl load -w /System/Library/LaunchAgents/com.apple.notificationcenterui.plist",
-        "open /System/Library/CoreServices/NotificationCenter.app",
-        "defaults -currentHost write " + byHost + " doNotDisturb -boolean false",
-        "killall NotificationCenter"), commands.subList(2, 8));
-    assertFalse(Files.exists(host.settingsFile("ExamHost")));
-  }
-
+  /**
+   * One process locks down and is killed mid-exam; the next one's lockdown keeps the file the
+   * killed one left, and its unlock restores the user's settings from it.
+   */
   @Test
   void aLockdownKilledMidExamIsRestoredByTheNextProcess() throws Exception {
     ChildHost host = new ChildHost("crash");
-    host.scenario(scenario(disabledExcept(64, 65, 118), ""));
-    host.dock("wvous-tl-corner", "2", "wvous-tr-corner", "5", "wvous-br-corner", "11");
-
+    host.scenario(scenario(disabledExcept(64, 65, 118)));
+    host.dock("wvous-tl-corner", "2", "wvous-br-corner", "11", "tilesize", "48");
+    Instant before = Instant.now().truncatedTo(ChronoUnit.SECONDS);
     ChildHost.Child crashed = host.start("lock", "hang");
     assertTrue(crashed.readUntil("HANGING"));
+    Instant after = Instant.now();
     crashed.process.destroyForcibly(); // SIGKILL: no unlock, no handler of any kind runs
     assertEquals(137, crashed.process.waitFor());
-    String saved = compact(Files.readString(host.settingsFile("ExamHost")));
+
+    List<String> lockLogs = List.of("[INFO] JNI Env set!", "[INFO] Starting input handler",
+        "[INFO] Did we load the core graphics bundle? true",
+        "[INFO] Setting 3 HotKeys to enabled-status: false",
+        "[INFO] Hot corner settings found at startup: [\"wvous-tl-corner\":2,"
+            + "\"wvous-tr-corner\":0,\"wvous-bl-corner\":0,\"wvous-br-corner\":11]",
+        "[INFO] Notification center disabled",
+        "[INFO] Requested screen count from system: maxDisplays=2",
+        "[INFO] Showing main display: mainDisplayId=1",
+        "[INFO] Hiding non-main display: displayId=2");
+    assertEquals(lockLogs, crashed.logs());
+    assertEquals(List.of(), crashed.printed());
+    String saved = Files.readString(host.settingsFile("ExamHost")).replaceAll("\\s", "");
     assertTrue(saved.contains("<key>HotKeys</key><string>64,65,118</string>"), saved);
+    List<String> journal = new ArrayList<>(hotKeys(false, 64, 65, 118));
+    journal.addAll(corners(0, 0, 0, 0));
+    journal.add(display("CGDisplayCapture", 2));
+    assertEquals(journal, host.journalLines());
+
+    List<String> commands = host.commands();
+    assertEquals(4, commands.size(), commands.toString());
+    String byHost = host.home + "/Library/Preferences/ByHost/com.apple.notificationcenterui";
+    String dndOn = "defaults -currentHost write " + byHost + " doNotDisturb -boolean true";
+    assertEquals(dndOn, commands.get(0));
+    // The shell's own clock, in UTC, then " +000".
+    Matcher date = Pattern.compile("defaults -currentHost write \\Q" + byHost
+            + "\\E doNotDisturbDate -date (\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) \\+000")
+        .matcher(commands.get(1));
+    assertTrue(date.matches(), commands.get(1));
+    Instant stamped =
+        LocalDateTime.parse(date.group(1).replace(' ', 'T')).toInstant(ZoneOffset.UTC);
+    assertFalse(stamped.isBefore(before) || stamped.isAfter(after), stamped + " not in the run");
+    assertEquals(List.of("launchctl unload -w " + AGENT, "killall NotificationCenter"),
+        commands.subList(2, 4));
 
     // The desktop as the killed lockdown left it: corners off, every hot key off.
     host.dock("wvous-tl-corner", "0", "wvous-tr-corner", "0", "wvous-br-corner", "0");
-    host.scenario(scenario(disabledExcept(), ""));
-    int before = host.journalLines().size();
+    host.scenario(scenario(disabledExcept()));
     ChildHost.Child fresh = host.run("lock", "unlock");
 
-    assertTrue(fresh.logs().contains("[INFO] Setting 0 HotKeys to enabled-status: false"));
-    assertFalse(fresh.logs().stream().anyMatch(l -> l.contains("Hot corner settings")),
-        "the earlier file is kept, not overwritten");
-    List<String> journal = host.journalLines();
-    List<String> unlock = journal.subList(before, journal.size());
-    List<String> expected = new ArrayList<>(corners(0, 0, 0, 0));
-    expected.add(display("CGDisplayCapture", 2));
-    expected.addAll(corners(2, 5, 0, 11));
-    expected.addAll(hotKeys(true, 64, 65, 118));
-    expected.add(entry("NSUserNotificationCenter", "setDelegate:", "{\"delegate\":\"HostDelegate\"}"));
-    expected.add(display("CGDisplayRelease", 1));
-    expected.add(display("CGDisplayRelease", 2));
-    assertEquals(expected, unlock);
+    List<String> logs = new ArrayList<>(lockLogs);
+    logs.set(3, "[INFO] Setting 0 HotKeys to enabled-status: false");
+    logs.remove(4); // the earlier file is kept, so the Dock is not read
+    logs.addAll(List.of("[INFO] Stopping input handler",
+        "[INFO] Did we load the core graphics bundle? true",
+        "[INFO] Setting 3 HotKeys to enabled-status: true",
+        "[INFO] Notification center enabled",
+        "[INFO] Releasing display: displayId=1",
+        "[INFO] Releasing display: displayId=2"));
+    assertEquals(logs, fresh.logs());
+    assertEquals(List.of(), fresh.printed());
+    journal.addAll(corners(0, 0, 0, 0));
+    journal.add(display("CGDisplayCapture", 2));
+    journal.addAll(corners(2, 0, 0, 11));
+    journal.addAll(hotKeys(true, 64, 65, 118));
+    journal.add(Journal.entry(
+        "NSUserNotificationCenter", "setDelegate:", "{\"delegate\":\"HostDelegate\"}"));
+    journal.add(display("CGDisplayRelease", 1));
+    journal.add(display("CGDisplayRelease", 2));
+    assertEquals(journal, host.journalLines());
     assertFalse(Files.exists(host.settingsFile("ExamHost")));
-    assertEquals(4 + 8, host.commands().size(), "the killed process ran its four lock commands");
-  }
 
-  @Test
-  void missingPrivateFunctionsArePrintedAndTheRestGoesOn() throws Exception {
-    ChildHost host = new ChildHost("missingFunctions");
-    host.scenario(scenario("", ",\"privateFunctions\": {\"missingBundles\": [\"" + CG + "\"],"
-        + "\"missingFunctions\": [\"CoreDockSetExposeCornerAction\"]}"));
-    ChildHost.Child child = host.run("lock", "unlock");
-    assertEquals(List.of("Failed to create bundle reference.", "Function pointer not found",
-        "Function pointer not found", "Failed to create bundle reference."), child.printed());
-    assertTrue(child.logs().contains("[INFO] Notification center enabled"));
-    assertFalse(host.journalLines().stream().anyMatch(l -> l.contains("SymbolicHotKey")
-        || l.contains("CoreDock")));
-    assertEquals(8, host.commands().size());
-  }
-
-  @Test
-  void anUnreadableSettingsFileIsLeftAsItWas() throws Exception {
-    ChildHost host = new ChildHost("unreadable");
-    host.scenario(scenario(disabledExcept(64), ""));
-    Files.createDirectories(host.settingsFile("ExamHost").getParent());
-    Files.writeString(host.settingsFile("ExamHost"), "<plist><array/></plist>");
-    ChildHost.Child child = host.run("lock", "unlock");
-    assertEquals(List.of(
-        "ERROR: unable to read .plist file: file://" + host.home
-            + "/Library/Application%20Support/Trevant/ExamHost/Settings.plist",
-        "Failed to read user settings."), child.printed());
-    assertEquals("<plist><array/></plist>", Files.readString(host.settingsFile("ExamHost")));
-    assertTrue(host.journalLines().containsAll(hotKeys(false, 64)));
-    assertFalse(host.journalLines().containsAll(hotKeys(true, 64)), "nothing to restore from");
+    commands = host.commands();
+    assertEquals(12, commands.size(), commands.toString());
+    assertEquals(dndOn, commands.get(4));
+    assertEquals(List.of("launchctl unload -w " + AGENT, "killall NotificationCenter",
+        "launchctl load -w " + AGENT, "open /System/Library/CoreServices/NotificationCenter.app",
+        "defaults -currentHost write " + byHost + " doNotDisturb -boolean false",
+        "killall NotificationCenter"), commands.subList(6, 12));
   }
 
   @Test

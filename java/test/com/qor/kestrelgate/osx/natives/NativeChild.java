@@ -1,36 +1,25 @@
 package com.qor.kestrelgate.osx.natives;
 
-import java.io.BufferedReader;
-import java.io.IOException;
-import java.io.InputStreamReader;
-import java.nio.charset.StandardCharsets;
-
 /**
  * A host process for tests that need a JVM of their own (own home folder, PATH and simulated
  * desktop): loads the library and runs the actions named on the command line, in order.
  *
  * <p>Actions: {@code lock} (startInputHandler), {@code unlock} (stopInputHandler), {@code count}
  * (prints "RESULT count N"), {@code name} (prints "RESULT name X" or "RESULT name null"), {@code
- * pause} (prints "PAUSED" and waits for a line on standard input), {@code hang} (prints "HANGING"
- * and waits until killed), {@code camera} (requestCameraPermission, then waits for the answer,
- * which arrives on a thread the library attached itself).
+ * hang} (prints "HANGING" and waits until killed), {@code camera} (requestCameraPermission, then
+ * waits for the answer, which arrives on a thread the library attached itself).
  */
 public final class NativeChild {
   private NativeChild() {}
 
-  public static void main(String[] args) throws IOException, InterruptedException {
+  public static void main(String[] args) throws InterruptedException {
     OSXNativeProvider.load();
-    BufferedReader in = new BufferedReader(new InputStreamReader(System.in, StandardCharsets.UTF_8));
     for (String action : args) {
       switch (action) {
         case "lock" -> OSXNativeProvider.startInputHandler();
         case "unlock" -> OSXNativeProvider.stopInputHandler();
         case "count" -> say("RESULT count " + OSXNativeProvider.getDisplayCount());
         case "name" -> say("RESULT name " + OSXNativeProvider.getMainScreenName());
-        case "pause" -> {
-          say("PAUSED");
-          in.readLine();
-        }
         case "camera" -> {
           Recorder recorder = new Recorder();
           OSXNativeProvider.setListener(recorder);
