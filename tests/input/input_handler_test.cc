@@ -44,6 +44,7 @@ std::string Join(const std::vector<int32_t>& ids) {
 
 std::vector<std::pair<int32_t, bool>> Set(const std::vector<int32_t>& ids, bool enabled) {
   std::vector<std::pair<int32_t, bool>> calls;
+  calls.reserve(ids.size());
   for (int32_t id : ids) {
     calls.emplace_back(id, enabled);
   }

@@ -15,7 +15,7 @@ using Held = std::unique_ptr<HeldFolderLock>;
 
 TEST(FolderLockTest, SecondComerTimesOutAndLearnsTheHolder) {
   testing::TempDir dir;
-  FolderLock& lock = Get<FolderLock>();
+  auto& lock = Get<FolderLock>();
   auto first = lock.Acquire(dir.path().string(), milliseconds(0));
   ASSERT_TRUE(std::holds_alternative<Held>(first));
 
@@ -34,7 +34,7 @@ TEST(FolderLockTest, SecondComerTimesOutAndLearnsTheHolder) {
 
 TEST(FolderLockTest, WaiterGetsTheLockWhenTheHolderLetsGo) {
   testing::TempDir dir;
-  FolderLock& lock = Get<FolderLock>();
+  auto& lock = Get<FolderLock>();
   auto first = lock.Acquire(dir.path().string(), milliseconds(0));
   ASSERT_TRUE(std::holds_alternative<Held>(first));
   std::thread releaser([&first] { std::get<Held>(first).reset(); });
