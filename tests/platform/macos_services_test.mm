@@ -154,7 +154,7 @@ TEST_F(MacServicesTest, TaskReportsExitStatusSignalAndLaunchFailure) {
 }
 
 TEST_F(MacServicesTest, PipedTaskCapturesStandardOutputOnly) {
-  PipedTask& task = Get<PipedTask>();
+  auto& task = Get<PipedTask>();
   EXPECT_EQ(task.LaunchAndReadToEndOfFile("/bin/echo", {"a  b", "$HOME", ""}), "a  b $HOME \n");
   EXPECT_EQ(task.LaunchAndReadToEndOfFile("/bin/sh", {"-c", "echo out; echo err >&2; exit 3"}),
             "out\n");

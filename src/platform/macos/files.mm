@@ -82,6 +82,9 @@ class FoundationPropertyLists : public NSPropertyListSerialization {
   std::string xmlDataWithPropertyList(const nlohmann::json& plist) override {
     @autoreleasepool {
       id root = CFBridgingRelease(CreatePropertyListFromJson(plist));
+      if (root == nil) {
+        return "";
+      }
       NSData* xml = [FoundationPropertyListClass dataWithPropertyList:root
                                                                format:NSPropertyListXMLFormat_v1_0
                                                               options:0
@@ -89,7 +92,7 @@ class FoundationPropertyLists : public NSPropertyListSerialization {
       if (xml == nil) {
         return "";
       }
-      return std::string(static_cast<const char*>(xml.bytes), xml.length);
+      return {static_cast<const char*>(xml.bytes), xml.length};
     }
   }
 };
