@@ -1,13 +1,14 @@
 // NSFileManager and NSPropertyListSerialization on macOS. The file operations
-// themselves are the hardened POSIX ones shared with Linux; only the two
-// folders come from Foundation.
+// themselves are the hardened POSIX ones shared with Linux, reached through
+// the POSIX backend's file manager; only the two folders come from
+// Foundation.
 #import <Foundation/Foundation.h>
 
 #include "platform/macos/cf_json.h"
 #include "platform/macos/services.h"
 #include "platform/ns_file_manager.h"
 #include "platform/ns_property_list_serialization.h"
-#include "platform/posix/file_manager.h"
+#include "platform/posix/services.h"
 #include "platform/registry.h"
 
 // Our interfaces carry the Foundation class names; these aliases name the
@@ -26,8 +27,10 @@ std::string Describe(NSError* error, const char* fallback) {
   return text != nil ? Utf8FromCFString((__bridge CFStringRef)text) : fallback;
 }
 
-class FoundationFileManager : public posix::PosixFileManager {
+class FoundationFileManager : public platform::NSFileManager {
  public:
+  explicit FoundationFileManager(platform::NSFileManager& files) : files_(files) {}
+
   std::string NSHomeDirectory() override {
     @autoreleasepool {
       return Utf8FromCFString((__bridge CFStringRef)::NSHomeDirectory());
@@ -50,9 +53,30 @@ class FoundationFileManager : public posix::PosixFileManager {
       return {Utf8FromCFString((__bridge CFStringRef)url.path), ""};
     }
   }
+
+  std::optional<std::string> createDirectoryWithIntermediates(const std::string& path) override {
+    return files_.createDirectoryWithIntermediates(path);
+  }
+  bool fileExistsAtPath(const std::string& path) override { return files_.fileExistsAtPath(path); }
+  bool checkResourceIsReachable(const std::string& path) override {
+    return files_.checkResourceIsReachable(path);
+  }
+  std::optional<std::string> contentsAtPath(const std::string& path) override {
+    return files_.contentsAtPath(path);
+  }
+  std::optional<std::string> writeAtomically(const std::string& path,
+                                             std::string_view contents) override {
+    return files_.writeAtomically(path, contents);
+  }
+  std::optional<std::string> removeItemAtPath(const std::string& path) override {
+    return files_.removeItemAtPath(path);
+  }
+
+ private:
+  platform::NSFileManager& files_;  // The POSIX backend's; lives until the process ends.
 };
 
-class FoundationPropertyLists : public NSPropertyListSerialization {
+class FoundationPropertyLists : public platform::NSPropertyListSerialization {
  public:
   PropertyListResult propertyListWithData(std::string_view data) override {
     @autoreleasepool {
@@ -100,8 +124,8 @@ class FoundationPropertyLists : public NSPropertyListSerialization {
 }  // namespace
 
 void RegisterFiles() {
-  SetDefault<NSFileManager>(new FoundationFileManager());
-  SetDefault<NSPropertyListSerialization>(new FoundationPropertyLists());
+  SetDefault<platform::NSFileManager>(new FoundationFileManager(PosixNSFileManager()));
+  SetDefault<platform::NSPropertyListSerialization>(new FoundationPropertyLists());
 }
 
 }  // namespace osxnatives::platform::macos
