@@ -20,6 +20,18 @@
 namespace osxnatives::platform::macos {
 namespace {
 
+static_assert(kPresentationDefault == NSApplicationPresentationDefault);
+static_assert(kPresentationHideDock == NSApplicationPresentationHideDock);
+static_assert(kPresentationHideMenuBar == NSApplicationPresentationHideMenuBar);
+static_assert(kPresentationDisableAppleMenu == NSApplicationPresentationDisableAppleMenu);
+static_assert(kPresentationDisableProcessSwitching ==
+              NSApplicationPresentationDisableProcessSwitching);
+static_assert(kPresentationDisableForceQuit == NSApplicationPresentationDisableForceQuit);
+static_assert(kPresentationDisableSessionTermination ==
+              NSApplicationPresentationDisableSessionTermination);
+static_assert(kPresentationDisableHideApplication ==
+              NSApplicationPresentationDisableHideApplication);
+
 class Application : public NSApplication {
  public:
   void SetPresentationOptions(uint64_t options) override {

@@ -28,6 +28,10 @@ static_assert(static_cast<::NSEventType>(platform::NSEventType::kOtherMouseDown)
               NSEventTypeOtherMouseDown);
 static_assert(static_cast<::NSEventType>(platform::NSEventType::kGesture) == NSEventTypeGesture);
 static_assert(static_cast<::NSEventType>(platform::NSEventType::kPressure) == NSEventTypePressure);
+static_assert(kEventMaskKeyDown == NSEventMaskKeyDown);
+static_assert(kEventMaskOtherMouseDown == NSEventMaskOtherMouseDown);
+static_assert(kEventMaskGesture == NSEventMaskGesture);
+static_assert(kEventMaskPressure == NSEventMaskPressure);
 static_assert(kEventModifierFlagCommand == NSEventModifierFlagCommand);
 static_assert(kEventModifierFlagShift == NSEventModifierFlagShift);
 static_assert(kEventModifierFlagOption == NSEventModifierFlagOption);

@@ -12,6 +12,13 @@
 namespace osxnatives::platform::macos {
 namespace {
 
+static_assert(kCGWindowListOptionAll == ::kCGWindowListOptionAll);
+static_assert(kCGWindowListOptionOnScreenOnly == ::kCGWindowListOptionOnScreenOnly);
+static_assert(kCGWindowListOptionOnScreenAboveWindow == ::kCGWindowListOptionOnScreenAboveWindow);
+static_assert(kCGWindowListOptionOnScreenBelowWindow == ::kCGWindowListOptionOnScreenBelowWindow);
+static_assert(kCGWindowListOptionIncludingWindow == ::kCGWindowListOptionIncludingWindow);
+static_assert(kCGWindowListExcludeDesktopElements == ::kCGWindowListExcludeDesktopElements);
+
 // The owner id of one window dictionary, nullopt when it has none or it is
 // not a number.
 std::optional<double> OwnerPID(CFDictionaryRef window) {

@@ -10,6 +10,9 @@
 namespace osxnatives::platform::macos {
 namespace {
 
+static_assert(kActivateAllWindows == NSApplicationActivateAllWindows);
+static_assert(kActivateIgnoringOtherApps == NSApplicationActivateIgnoringOtherApps);
+
 RunningApplication Snapshot(::NSRunningApplication* application) {
   return {application.processIdentifier, OptionalUTF8FromString(application.localizedName),
           OptionalUTF8FromString(application.bundleIdentifier)};
