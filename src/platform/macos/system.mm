@@ -21,8 +21,11 @@ constexpr int kMaxDepth = 512;
 nlohmann::json Json(id value, int depth);
 
 nlohmann::json NumberJson(NSNumber* number) {
+  if (number == (__bridge NSNumber*)kCFBooleanTrue) return true;
+  if (number == (__bridge NSNumber*)kCFBooleanFalse) return false;
   const auto cf_number = (__bridge CFNumberRef)number;
-  if (CFGetTypeID(cf_number) == CFBooleanGetTypeID()) return number.boolValue != NO;
+  // Not every NSNumber is a CFNumber (NSDecimalNumber is not).
+  if (CFGetTypeID(cf_number) != CFNumberGetTypeID()) return number.doubleValue;
   if (CFNumberIsFloatType(cf_number)) return number.doubleValue;
   int64_t value = 0;
   if (!CFNumberGetValue(cf_number, kCFNumberSInt64Type, &value)) {
