@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -150,9 +151,12 @@ NSAppleEventDescriptor Converted(::NSAppleEventDescriptor* event) {
   (void)reply;
   namespace macos = osxnatives::platform::macos;
   @autoreleasepool {
+    // A handler that installs another for the same event releases this
+    // target while it runs: nothing of `self` is touched after this copy.
+    const osxnatives::platform::AppleEventHandler handler = _handler;
     const osxnatives::platform::NSAppleEventDescriptor converted = macos::Converted(event);
     osxnatives::platform::NSAppleEventDescriptor ignored;
-    macos::Contained("an Apple event handler", [&] { _handler(converted, ignored); });
+    macos::Contained("an Apple event handler", [&] { handler(converted, ignored); });
   }
 }
 @end
@@ -160,17 +164,25 @@ NSAppleEventDescriptor Converted(::NSAppleEventDescriptor* event) {
 namespace osxnatives::platform::macos {
 namespace {
 
+// A monitor's handler, shared between its block and each call in progress:
+// a handler that removes its own monitor releases the block while it runs.
+template <typename Handler>
+using SharedHandler = std::shared_ptr<const Handler>;
+
 class EventMonitors : public NSEvent {
  public:
   std::optional<EventMonitor> addLocalMonitorForEventsMatchingMask(
       uint64_t mask, LocalEventHandler handler) override {
     if (!handler) return std::nullopt;
+    const auto shared = std::make_shared<const LocalEventHandler>(std::move(handler));
     __block id token = nil;
     RunOnMainThread(^{
-      token = [::NSEvent addLocalMonitorForEventsMatchingMask:mask
-                                                      handler:^::NSEvent*(::NSEvent* event) {
-                                                        return Filter(handler, event);
-                                                      }];
+      token = [::NSEvent
+          addLocalMonitorForEventsMatchingMask:mask
+                                       handler:^::NSEvent*(::NSEvent* event) {
+                                         const SharedHandler<LocalEventHandler> running = shared;
+                                         return Filter(*running, event);
+                                       }];
     });
     return Remember(token);
   }
@@ -178,14 +190,17 @@ class EventMonitors : public NSEvent {
   std::optional<EventMonitor> addGlobalMonitorForEventsMatchingMask(
       uint64_t mask, GlobalEventHandler handler) override {
     if (!handler) return std::nullopt;
+    const auto shared = std::make_shared<const GlobalEventHandler>(std::move(handler));
     __block id token = nil;
     RunOnMainThread(^{
-      token = [::NSEvent addGlobalMonitorForEventsMatchingMask:mask
-                                                       handler:^(::NSEvent* event) {
-                                                         const Event snapshot = Snapshot(event);
-                                                         Contained("a global event monitor",
-                                                                   [&] { handler(snapshot); });
-                                                       }];
+      token = [::NSEvent
+          addGlobalMonitorForEventsMatchingMask:mask
+                                        handler:^(::NSEvent* event) {
+                                          const SharedHandler<GlobalEventHandler> running = shared;
+                                          const Event snapshot = Snapshot(event);
+                                          Contained("a global event monitor",
+                                                    [&] { (*running)(snapshot); });
+                                        }];
     });
     return Remember(token);
   }
