@@ -169,6 +169,29 @@ namespace {
 template <typename Handler>
 using SharedHandler = std::shared_ptr<const Handler>;
 
+// Installs a local monitor; on the main thread. Returns AppKit's token or nil.
+id InstallLocalMonitor(uint64_t mask, SharedHandler<LocalEventHandler> handler) {
+  return [::NSEvent addLocalMonitorForEventsMatchingMask:mask
+                                                 handler:^::NSEvent*(::NSEvent* event) {
+                                                   // NOLINTNEXTLINE(performance-*)
+                                                   const auto running = handler;  // kept alive
+                                                   return Filter(*running, event);
+                                                 }];
+}
+
+// Installs a global monitor; on the main thread. Returns AppKit's token or
+// nil.
+id InstallGlobalMonitor(uint64_t mask, SharedHandler<GlobalEventHandler> handler) {
+  return [::NSEvent addGlobalMonitorForEventsMatchingMask:mask
+                                                  handler:^(::NSEvent* event) {
+                                                    // NOLINTNEXTLINE(performance-*)
+                                                    const auto running = handler;  // kept alive
+                                                    const Event snapshot = Snapshot(event);
+                                                    Contained("a global event monitor",
+                                                              [&] { (*running)(snapshot); });
+                                                  }];
+}
+
 class EventMonitors : public NSEvent {
  public:
   std::optional<EventMonitor> addLocalMonitorForEventsMatchingMask(
@@ -177,12 +200,7 @@ class EventMonitors : public NSEvent {
     const auto shared = std::make_shared<const LocalEventHandler>(std::move(handler));
     __block id token = nil;
     RunOnMainThread(^{
-      token = [::NSEvent
-          addLocalMonitorForEventsMatchingMask:mask
-                                       handler:^::NSEvent*(::NSEvent* event) {
-                                         const SharedHandler<LocalEventHandler> running = shared;
-                                         return Filter(*running, event);
-                                       }];
+      token = InstallLocalMonitor(mask, shared);
     });
     return Remember(token);
   }
@@ -193,14 +211,7 @@ class EventMonitors : public NSEvent {
     const auto shared = std::make_shared<const GlobalEventHandler>(std::move(handler));
     __block id token = nil;
     RunOnMainThread(^{
-      token = [::NSEvent
-          addGlobalMonitorForEventsMatchingMask:mask
-                                        handler:^(::NSEvent* event) {
-                                          const SharedHandler<GlobalEventHandler> running = shared;
-                                          const Event snapshot = Snapshot(event);
-                                          Contained("a global event monitor",
-                                                    [&] { (*running)(snapshot); });
-                                        }];
+      token = InstallGlobalMonitor(mask, shared);
     });
     return Remember(token);
   }
