@@ -171,10 +171,11 @@ using SharedHandler = std::shared_ptr<const Handler>;
 
 // Installs a local monitor; on the main thread. Returns AppKit's token or nil.
 id InstallLocalMonitor(uint64_t mask, SharedHandler<LocalEventHandler> handler) {
+  const SharedHandler<LocalEventHandler> captured = std::move(handler);
   return [::NSEvent addLocalMonitorForEventsMatchingMask:mask
                                                  handler:^::NSEvent*(::NSEvent* event) {
                                                    // NOLINTNEXTLINE(performance-*)
-                                                   const auto running = handler;  // kept alive
+                                                   const auto running = captured;  // kept alive
                                                    return Filter(*running, event);
                                                  }];
 }
@@ -182,10 +183,11 @@ id InstallLocalMonitor(uint64_t mask, SharedHandler<LocalEventHandler> handler) 
 // Installs a global monitor; on the main thread. Returns AppKit's token or
 // nil.
 id InstallGlobalMonitor(uint64_t mask, SharedHandler<GlobalEventHandler> handler) {
+  const SharedHandler<GlobalEventHandler> captured = std::move(handler);
   return [::NSEvent addGlobalMonitorForEventsMatchingMask:mask
                                                   handler:^(::NSEvent* event) {
                                                     // NOLINTNEXTLINE(performance-*)
-                                                    const auto running = handler;  // kept alive
+                                                    const auto running = captured;  // kept alive
                                                     const Event snapshot = Snapshot(event);
                                                     Contained("a global event monitor",
                                                               [&] { (*running)(snapshot); });
