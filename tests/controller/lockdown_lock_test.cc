@@ -117,8 +117,11 @@ TEST_F(LockdownLockTest, BusyLockLeavesTheHoldersSettingsFileAlone) {
   EXPECT_EQ(lockdown_.CornerCalls().size(), 4U) << "nothing of the holder's restored";
   EXPECT_EQ(lockdown_.task.commands().size(), 8U);
   EXPECT_EQ(testing::Lockdown::ReadRaw(file), theirs);
-  EXPECT_EQ(std::filesystem::directory_iterator(file.parent_path())->path(), file)
-      << "and nothing else written";
+  std::vector<std::filesystem::path> written;
+  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
+    written.push_back(entry.path());
+  }
+  EXPECT_EQ(written, std::vector<std::filesystem::path>{file}) << "and nothing else written";
   const std::string busy =
       "Settings folder still locked by osxnatives-recover (pid 7); going on without the lock";
   EXPECT_EQ(Errors(), (std::vector<std::string>{busy, busy}));
