@@ -20,9 +20,6 @@ class OwnProcess {
   virtual bool contains(int32_t id) = 0;
 };
 
-template <>
-OwnProcess& Registry<OwnProcess>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_OWN_PROCESS_H_

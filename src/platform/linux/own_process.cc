@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/linux/services.h"
+
 namespace osxnatives::platform {
 namespace {
 
@@ -37,8 +39,7 @@ class ThreadGroupOwnProcess : public OwnProcess {
 
 }  // namespace
 
-template <>
-OwnProcess& Registry<OwnProcess>::Default() {
+OwnProcess& LinuxOwnProcess() {
   static auto* const own = new ThreadGroupOwnProcess();
   return *own;
 }

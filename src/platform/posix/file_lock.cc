@@ -13,6 +13,8 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/posix/services.h"
+
 namespace osxnatives::platform {
 namespace {
 
@@ -86,8 +88,7 @@ class FlockFolderLock : public FolderLock {
 
 }  // namespace
 
-template <>
-FolderLock& Registry<FolderLock>::Default() {
+FolderLock& PosixFolderLock() {
   static auto* const lock = new FlockFolderLock();
   return *lock;
 }

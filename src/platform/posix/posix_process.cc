@@ -1,10 +1,12 @@
-// kill and getpid on Linux: the real calls.
+// kill and getpid: the real calls.
 #include "platform/posix_process.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+
+#include "platform/posix/services.h"
 
 namespace osxnatives::platform {
 namespace {
@@ -21,10 +23,20 @@ class RealPosixProcess : public PosixProcess {
   int32_t getpid() override { return ::getpid(); }
 };
 
+// Where a thread id is no process id (macOS), our own id is all there is.
+class ProcessIdOwnProcess : public OwnProcess {
+ public:
+  bool contains(int32_t id) override { return id > 0 && id == ::getpid(); }
+};
+
 }  // namespace
 
-template <>
-PosixProcess& Registry<PosixProcess>::Default() {
+OwnProcess& PosixOwnProcess() {
+  static auto* const own = new ProcessIdOwnProcess();
+  return *own;
+}
+
+PosixProcess& PosixSignals() {
   static auto* const process = new RealPosixProcess();
   return *process;
 }
