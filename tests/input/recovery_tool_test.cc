@@ -53,6 +53,7 @@ int RunTool(const Lockdown& lockdown, const nlohmann::json& scenario,
   argv.insert(argv.end(), args.begin(), args.end());
   auto pointers = [](std::vector<std::string>& strings) {
     std::vector<char*> list;
+    list.reserve(strings.size() + 1);
     for (std::string& s : strings) list.push_back(s.data());
     list.push_back(nullptr);
     return list;

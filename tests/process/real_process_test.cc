@@ -187,7 +187,7 @@ TEST(RealOwnProcessTest, ThreadsOfTheHostAreNeverSignalled) {
       int tid_ready[2];
       if (pipe(tid_ready) != 0) _exit(3);
       std::thread thread([&] {
-        const pid_t own = static_cast<pid_t>(syscall(SYS_gettid));
+        const auto own = static_cast<pid_t>(syscall(SYS_gettid));
         (void)!write(tid_ready[1], &own, sizeof own);
         char byte = 0;
         (void)!read(parked[0], &byte, 1);
