@@ -4,9 +4,11 @@
 // It performs the unlock of the input handler for every settings file a
 // lockdown left behind, through the library's own classes: restore the hot
 // corners and hot keys from the file and delete it, run the four unlock
-// commands, release the displays. It takes the settings lock first, so it
-// never runs at the same time as a lockdown, an unlock or another copy of
-// itself; a running exam holds that lock for its whole length.
+// commands, release the displays. A lockdown killed before its settings file
+// was complete left a copy instead (its write-ahead record, or the settings
+// writer's complete temporary file): that copy is restored the same way. It takes the settings lock
+// first, so it never runs at the same time as a lockdown, an unlock or another copy of itself; a
+// running exam holds that lock for its whole length.
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -26,6 +28,7 @@
 #include "input/console.h"
 #include "input/input_handler_swift.h"
 #include "input/settings_lock.h"
+#include "input/settings_record.h"
 
 namespace osxnatives::recover {
 namespace {
@@ -84,8 +87,8 @@ struct Options {
   std::chrono::milliseconds wait{kDefaultWaitSeconds * 1000};
 };
 
-// A settings file a lockdown left: `bundleName` absent for the one directly
-// in "Trevant".
+// A settings file a lockdown left, or copies of one (SettingsRecord):
+// `bundleName` absent for the one directly in "Trevant".
 struct Found {
   std::optional<std::string> bundleName;
   fs::path path;
@@ -93,12 +96,6 @@ struct Found {
 
 std::string HostName(const Found& found) {
   return found.bundleName ? *found.bundleName : std::string("(no bundle name)");
-}
-
-// A bundle name is one folder name: not empty, no "/", not "." or "..".
-bool ValidBundleName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
-         name.find('\0') == std::string_view::npos;
 }
 
 int UsageError(const std::string& problem) {
@@ -128,7 +125,7 @@ std::optional<int> Parse(const std::vector<std::string_view>& args, Options& opt
       }
       const std::string_view value = args[++i];
       if (arg == "--bundle-name") {
-        if (!ValidBundleName(value)) {
+        if (InputHandlerSwift::bundleNameProblem(value)) {
           return UsageError("not a bundle name: '" + std::string(value) + "'");
         }
         options.bundleName = std::string(value);
@@ -156,7 +153,7 @@ std::vector<Found> FindSettings(const fs::path& folder, const std::optional<std:
   std::error_code error;
   auto add = [&](std::optional<std::string> name, const fs::path& dir) {
     fs::path file = dir / InputHandlerSwift::SETTINGS_FILE;
-    if (fs::exists(fs::symlink_status(file, error))) {
+    if (fs::exists(fs::symlink_status(file, error)) || SettingsRecord::HasLeftovers(file)) {
       found.push_back({std::move(name), std::move(file)});
     }
   };
@@ -185,13 +182,13 @@ constexpr std::array<std::string_view, 4> kCornerNames = {"top left", "top right
 // What restoring `found` would do, without doing it. False when the file
 // cannot be read (the read prints why).
 bool Preview(const Found& found) {
-  std::shared_ptr<PlistIO> io = InputHandlerSwift::settingsFileFor(found.bundleName);
-  std::optional<PlistIO::Dictionary> saved = io ? io->read() : std::nullopt;
-  if (!saved) {
+  std::optional<SettingsRecord::Found> best = SettingsRecord::Best(found.path);
+  if (!best) {
     PrintLine("Would leave " + found.path.string() + " on disk: it cannot be read.");
     return false;
   }
-  PrintLine("Would restore " + HostName(found) + " from " + found.path.string() + ":");
+  const PlistIO::Dictionary* saved = &best->settings;
+  PrintLine("Would restore " + HostName(found) + " from " + best->file.string() + ":");
   std::string corners = "  hot corner actions:";
   for (size_t i = 0; i < kCornerNames.size(); ++i) {
     corners += std::string(i == 0 ? " " : ", ") + std::string(kCornerNames[i]) + " " +
@@ -215,7 +212,7 @@ bool Preview(const Found& found) {
       PrintLine("  entries that are not hot key ids, skipped: \"" + skipped + "\"");
     }
   }
-  PrintLine("  then delete " + found.path.string());
+  PrintLine("  then delete " + found.path.string() + " and the copies beside it");
   return true;
 }
 
@@ -274,6 +271,14 @@ int Run(const Options& options) {
     PrintLine("Restoring the hot corners and hot keys of " + HostName(each) + " from " +
               each.path.string());
     std::shared_ptr<PlistIO> io = InputHandlerSwift::settingsFileFor(each.bundleName);
+    if (io && !SettingsRecord::Adopt(each.path) &&
+        !fs::exists(fs::symlink_status(each.path, error))) {
+      // Nothing complete to restore from, only unfinished copies.
+      SettingsRecord::RemoveLeftovers(each.path);
+      PrintLine("Nothing to restore for " + HostName(each) +
+                "; removed the unfinished files a lockdown left.");
+      continue;
+    }
     handler.restoreUserSettingsFrom(io.get());
     if (fs::exists(fs::symlink_status(each.path, error))) {
       PrintLine("Could not finish with " + each.path.string() + "; it stays on disk.");

@@ -7,6 +7,7 @@
 #include "controller/security_controller_swift.h"
 #include "input/input_handler_swift.h"
 #include "input/settings_lock.h"
+#include "platform/ns_log.h"
 
 namespace osxnatives {
 namespace {
@@ -26,15 +27,16 @@ LockdownLock& Lockdown() {
 }
 
 // Takes the settings lock unless held. A lockdown or unlock never fails for
-// it: after the bounded wait it goes on without the lock and says so.
-void TakeSettingsLock(LockdownLock& lockdown) {
+// it: after the bounded wait it goes on without the lock and says so. Returns
+// true when another live process holds it.
+bool TakeSettingsLock(LockdownLock& lockdown) {
   if (lockdown.held) {
-    return;
+    return false;
   }
   SettingsLock::Result result = SettingsLock::acquire(SecurityControllerSwift::kSettingsLockWait);
   if (auto* held = std::get_if<std::unique_ptr<platform::HeldFolderLock>>(&result)) {
     lockdown.held = std::move(*held);
-    return;
+    return false;
   }
   const auto& failure = std::get<platform::FolderLockFailure>(result);
   if (failure.busy) {
@@ -42,9 +44,12 @@ void TakeSettingsLock(LockdownLock& lockdown) {
             (failure.holder.empty() ? std::string("another process") : failure.holder) +
             "; going on without the lock",
         "ERROR");
-  } else {
-    Log("Unable to lock the settings folder: " + failure.error, "ERROR");
+    return true;
   }
+  // The settings file's own messages already say why the folder is unusable;
+  // this is for whoever reads the system log.
+  platform::NSLog("Unable to lock the settings folder: " + failure.error);
+  return false;
 }
 
 }  // namespace
@@ -70,7 +75,7 @@ void SecurityControllerSwift::startInputHandler() {
     LockdownLock& lockdown = Lockdown();
     std::lock_guard guard(lockdown.mutex);
     if (!handler->serviceRunning() && handler->inputDisabled()) {
-      TakeSettingsLock(lockdown);
+      handler->setSettingsHeldElsewhere(TakeSettingsLock(lockdown));
     }
     handler->start();
   }
@@ -84,7 +89,7 @@ void SecurityControllerSwift::stopInputHandler() {
     std::lock_guard guard(lockdown.mutex);
     if (handler->serviceRunning()) {
       // Taken again when the lockdown had to go on without it.
-      TakeSettingsLock(lockdown);
+      handler->setSettingsHeldElsewhere(TakeSettingsLock(lockdown));
     }
     handler->stop();
     if (!handler->serviceRunning()) {

@@ -81,7 +81,8 @@ class SecurityControllerSwift {
   // unlock commands exited. Lets the settings lock go.
   static void stopInputHandler();
   // How long a lockdown or unlock waits for another holder of the settings
-  // lock (the recovery tool, another host) before it goes on without it.
+  // lock (the recovery tool, another host) before it goes on without it; it
+  // then leaves the holder's settings file alone (neither saves nor restores).
   static constexpr std::chrono::milliseconds kSettingsLockWait{10000};
 
   // Installs `sharedAppDelegation` as the get-URL Apple-event handler.

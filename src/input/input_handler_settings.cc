@@ -7,9 +7,11 @@
 #include "common/host.h"
 #include "input/console.h"
 #include "input/input_handler_swift.h"
+#include "input/settings_record.h"
 #include "platform/cf_bundle.h"
 #include "platform/ns_bundle.h"
 #include "platform/ns_file_manager.h"
+#include "platform/ns_log.h"
 #include "platform/ns_property_list_serialization.h"
 
 namespace osxnatives {
@@ -52,6 +54,63 @@ std::string Describe(const PlistIO::Dictionary& dict) {
   return text + "]";
 }
 
+// The ids 0-255 that `probe` reports enabled, 15 and 27 left out, as text.
+std::vector<std::string> EnabledHotKeys(const std::optional<platform::BundleFunction>& probe) {
+  std::vector<std::string> entries;
+  for (int32_t id = 0; id < InputHandlerSwift::kHotKeyIdCount; ++id) {
+    if (!probe || (*probe)(id, 0) == 0) {
+      continue;
+    }
+    if (id == InputHandlerSwift::SWITCH_WINDOW_HOT_KEY || id == InputHandlerSwift::ZOOM_HOT_KEY) {
+      continue;
+    }
+    entries.push_back(std::to_string(id));
+  }
+  return entries;
+}
+
+std::string JoinIds(const std::vector<std::string>& ids) {
+  std::string list;
+  for (const std::string& id : ids) {
+    if (!list.empty()) {
+      list.push_back(',');
+    }
+    list += id;
+  }
+  return list;
+}
+
+// The dictionary at the root of the property list at home + `relativePath`;
+// a file that is no property list is printed only when `report`.
+std::optional<PlistIO::Dictionary> ReadHomeDictionary(const std::string& relativePath,
+                                                      bool report) {
+  auto& files = platform::Get<platform::NSFileManager>();
+  std::string path = files.NSHomeDirectory();
+  while (!path.empty() && path.back() == '/') {
+    path.pop_back();
+  }
+  if (relativePath.empty() || relativePath.front() != '/') {
+    path.push_back('/');
+  }
+  path += relativePath;
+  std::optional<std::string> bytes = files.contentsAtPath(path);
+  if (!bytes) {
+    return std::nullopt;
+  }
+  platform::PropertyListResult parsed =
+      platform::Get<platform::NSPropertyListSerialization>().propertyListWithData(*bytes);
+  if (!parsed.plist) {
+    if (report) {
+      PrintLine("Error reading plist: " + parsed.error);
+    }
+    return std::nullopt;
+  }
+  if (!parsed.plist->is_object()) {
+    return std::nullopt;
+  }
+  return std::move(*parsed.plist);
+}
+
 }  // namespace
 
 std::optional<std::string> InputHandlerSwift::hostBundleName() {
@@ -71,37 +130,112 @@ std::shared_ptr<PlistIO> InputHandlerSwift::settingsFileFor(
   return PlistIO::init(SETTINGS_FILE, std::string(kSettingsFolder), bundleName);
 }
 
+std::optional<std::string> InputHandlerSwift::bundleNameProblem(std::string_view name) {
+  constexpr size_t kMaxFileNameBytes = 255;
+  if (name.find('/') != std::string_view::npos) {
+    return "it holds a \"/\"";
+  }
+  if (name.find('\0') != std::string_view::npos) {
+    return "it holds a NUL character";
+  }
+  if (name == "." || name == "..") {
+    return "it is \"" + std::string(name) + "\"";
+  }
+  if (name.find_first_not_of(" \t\n\r\v\f") == std::string_view::npos) {
+    return "it is empty";
+  }
+  if (name.size() > kMaxFileNameBytes) {
+    return "it is longer than 255 bytes";
+  }
+  return std::nullopt;
+}
+
 std::shared_ptr<PlistIO> InputHandlerSwift::createPlistIO() {
-  return settingsFileFor(hostBundleName());
+  std::optional<std::string> name = hostBundleName();
+  if (name) {
+    if (std::optional<std::string> problem = bundleNameProblem(*name)) {
+      PrintLine("ERROR: The bundle name cannot be the settings folder (" + *problem +
+                "); using the Trevant folder itself");
+      name.reset();
+    }
+  }
+  return settingsFileFor(name);
+}
+
+bool InputHandlerSwift::writeAheadRecord(const std::filesystem::path& settingsFile) {
+  if (SettingsRecord::Adopt(settingsFile)) {
+    return true;
+  }
+  // Nothing complete on disk: record the desktop as it is before any change.
+  PlistIO::Dictionary current = PlistIO::Dictionary::object();
+  if (std::optional<PlistIO::Dictionary> dock = ReadHomeDictionary(kDockPreferences, false)) {
+    for (std::string_view key : HOT_CORNER_KEYS) {
+      current[std::string(key)] = cornerValue(&*dock, std::string(key));
+    }
+  }
+  std::optional<platform::BundleFunction> probe;
+  if (std::unique_ptr<platform::CFBundleRef> bundle =
+          platform::Get<platform::CFBundles>().CFBundleCreate(pathToCoreGraphicsBundle_)) {
+    bundle->CFBundleLoadExecutable();
+    probe = bundle->CFBundleGetFunctionPointerForName(kProbeName);
+  }
+  current[HOTKEYS_KEY] = JoinIds(EnabledHotKeys(probe));
+  return SettingsRecord::WriteAhead(settingsFile, current);
 }
 
 void InputHandlerSwift::saveUserSettingsAndDisable() {
   std::shared_ptr<PlistIO> plistIO = createPlistIO();
+  const bool owner = !settingsHeldElsewhere_;
+  bool saved = owner && plistIO && plistIO->url() && writeAheadRecord(*plistIO->url());
   const std::string disabled = applySymbolicHotKeys(std::nullopt);
   // A file left by an earlier lockdown holds the user's real settings; what
   // the desktop shows now is the locked state, so it is never overwritten.
+  // Neither is the file of a lockdown that holds the settings lock now.
   const bool kept =
-      plistIO && plistIO->url() &&
-      platform::Get<platform::NSFileManager>().checkResourceIsReachable(plistIO->url()->string());
+      !owner ||
+      (plistIO && plistIO->url() &&
+       platform::Get<platform::NSFileManager>().checkResourceIsReachable(plistIO->url()->string()));
   if (!kept) {
     PlistIO::Dictionary settings = PlistIO::Dictionary::object();
     collectHotCornerSettings(settings);
     Log("Hot corner settings found at startup: " + compactDescription(Describe(settings)).value(),
         "INFO");
     settings[HOTKEYS_KEY] = disabled;
-    if (plistIO) {
-      plistIO->write(settings);
+    if (plistIO && plistIO->write(settings)) {
+      saved = true;
     }
   }
   updateHotCornerSettings(PlistIO::Dictionary::object());
+  lockedDownWithoutRecord_ = !owner;
+  if (owner && !saved) {
+    platform::NSLog(
+        "The hot corners and hot keys are disabled for the lockdown, but no copy of the user's "
+        "settings could be saved" +
+        (plistIO && plistIO->url() ? " in " + plistIO->url()->parent_path().string()
+                                   : std::string()) +
+        "; the unlock cannot restore them");
+  }
 }
 
-void InputHandlerSwift::restoreUserSettings() { restoreUserSettingsFrom(createPlistIO().get()); }
+void InputHandlerSwift::restoreUserSettings() {
+  if (settingsHeldElsewhere_) {
+    return;  // the live holder's file: not ours to restore or delete
+  }
+  std::shared_ptr<PlistIO> plistIO = createPlistIO();
+  if (lockedDownWithoutRecord_ && plistIO && plistIO->url() &&
+      !SettingsRecord::Best(*plistIO->url())) {
+    return;  // nothing of ours, and nobody left anything to restore
+  }
+  restoreUserSettingsFrom(plistIO.get());
+}
 
 void InputHandlerSwift::restoreUserSettingsFrom(PlistIO* plistIO) {
   if (plistIO == nullptr) {
     PrintLine("Failed to read user settings.");
     return;
+  }
+  if (plistIO->url()) {
+    SettingsRecord::Adopt(*plistIO->url());
   }
   std::optional<PlistIO::Dictionary> saved = plistIO->read();
   if (!saved) {
@@ -119,6 +253,9 @@ void InputHandlerSwift::restoreUserSettingsFrom(PlistIO* plistIO) {
     PrintLine("plistIO or its URL is nil; cannot remove item.");
     return;
   }
+  // The copies go first: a settings file outliving them is restored again,
+  // which is harmless; a copy outliving the file would be adopted later.
+  SettingsRecord::RemoveLeftovers(*plistIO->url());
   if (auto error =
           platform::Get<platform::NSFileManager>().removeItemAtPath(plistIO->url()->string())) {
     PrintLine("Error removing plist file: " + *error);
@@ -250,21 +387,8 @@ std::string InputHandlerSwift::applySymbolicHotKeys(const std::optional<std::str
   std::string result;
   bool enabled = false;
   if (!list) {
-    for (int32_t id = 0; id < kHotKeyIdCount; ++id) {
-      if (!probe || (*probe)(id, 0) == 0) {
-        continue;
-      }
-      if (id == SWITCH_WINDOW_HOT_KEY || id == ZOOM_HOT_KEY) {
-        continue;
-      }
-      entries.push_back(std::to_string(id));
-    }
-    for (const std::string& entry : entries) {
-      if (!result.empty()) {
-        result.push_back(',');
-      }
-      result += entry;
-    }
+    entries = EnabledHotKeys(probe);
+    result = JoinIds(entries);
   } else {
     entries = hotKeyListEntries(*list);
     enabled = true;
@@ -297,29 +421,7 @@ std::optional<PlistIO::Dictionary> InputHandlerSwift::readHomePlist(
   if (!relativePath) {
     return std::nullopt;
   }
-  auto& files = platform::Get<platform::NSFileManager>();
-  std::string path = files.NSHomeDirectory();
-  while (!path.empty() && path.back() == '/') {
-    path.pop_back();
-  }
-  if (relativePath->empty() || relativePath->front() != '/') {
-    path.push_back('/');
-  }
-  path += *relativePath;
-  std::optional<std::string> bytes = files.contentsAtPath(path);
-  if (!bytes) {
-    return std::nullopt;
-  }
-  platform::PropertyListResult parsed =
-      platform::Get<platform::NSPropertyListSerialization>().propertyListWithData(*bytes);
-  if (!parsed.plist) {
-    PrintLine("Error reading plist: " + parsed.error);
-    return std::nullopt;
-  }
-  if (!parsed.plist->is_object()) {
-    return std::nullopt;
-  }
-  return std::move(*parsed.plist);
+  return ReadHomeDictionary(*relativePath, true);
 }
 
 int64_t InputHandlerSwift::cornerValue(const PlistIO::Dictionary* dict,

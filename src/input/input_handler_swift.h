@@ -172,28 +172,49 @@ class InputHandlerSwift : public platform::NSUserNotificationCenterDelegate {
   // booleans 0 or 1); 0 for anything else.
   static int64_t cornerValue(const PlistIO::Dictionary* dict,
                              const std::optional<std::string>& key);
-  // The settings file of this host (bundle name from the main bundle).
+  // The settings file of this host (bundle name from the main bundle). A
+  // bundle name that cannot be a folder name is refused with one printed
+  // line, and the file lies directly in "Trevant" as without a name.
   virtual std::shared_ptr<PlistIO> createPlistIO();
   // Adds the four corner actions of the Dock preferences to `settings`
   // (0 for a corner they do not mention); nothing when they cannot be read.
   virtual void collectHotCornerSettings(PlistIO::Dictionary& settings);
   // Lockdown half of `start`: disables hot keys, writes the settings file
-  // unless one exists, sets every corner to action 0.
+  // unless one exists, sets every corner to action 0. Before the first change
+  // it writes the write-ahead record (SettingsRecord) unless a complete
+  // settings file exists, or makes a leftover copy the settings file. When
+  // nothing could be saved, says so once in the system log. When the
+  // settings are held elsewhere it disables as ever and saves nothing.
   virtual void saveUserSettingsAndDisable();
   // Unlock half of `stop`: `restoreUserSettingsFrom(createPlistIO())`.
+  // Restores nothing while the settings are held elsewhere, and after a
+  // lockdown that saved nothing of its own only when a record was left.
   virtual void restoreUserSettings();
+
+  // Set by whoever takes the settings lock, before `start` and before
+  // `stop`: true when another live process (a lockdown of another browser,
+  // the recovery tool) holds it. Its settings file and records are then never
+  // written, restored or deleted by this handler. False by default.
+  void setSettingsHeldElsewhere(bool heldElsewhere) { settingsHeldElsewhere_ = heldElsewhere; }
 
   // Building blocks, also for programs that restore a lockdown that never
   // ended.
 
   // "CFBundleName" of the host's main bundle, when it is text.
   static std::optional<std::string> hostBundleName();
+  // Why `name` cannot be the settings file's folder: it holds "/" or NUL, is
+  // "." or "..", is empty or blank, or is longer than a file name may be.
+  // nullopt for a usable name.
+  static std::optional<std::string> bundleNameProblem(std::string_view name);
   // The settings file of a host with `bundleName` (none: directly in
   // "Trevant"), folders created; null when they cannot be (printed).
   static std::shared_ptr<PlistIO> settingsFileFor(const std::optional<std::string>& bundleName);
-  // Restores corners and hot keys from the file of `plistIO` and deletes it.
-  // Null `plistIO`, an unreadable file or a file that cannot be removed print
-  // their message; an unreadable file stays as it is.
+  // Restores corners and hot keys from the file of `plistIO` and deletes it,
+  // with the write-ahead record and the temporary files of killed writers.
+  // When the file is missing or incomplete and a leftover copy is complete,
+  // the copy becomes the file first. Null `plistIO`, an unreadable file or a
+  // file that cannot be removed print their message; an unreadable file stays
+  // as it is. The caller holds the settings lock.
   void restoreUserSettingsFrom(PlistIO* plistIO);
   // kLockCommands / kUnlockCommands through `runShellCommand`, in order.
   void runLockCommands();
@@ -215,6 +236,12 @@ class InputHandlerSwift : public platform::NSUserNotificationCenterDelegate {
   platform::NSUserNotificationCenter* notificationCenter_;
   bool wasNotificationCenterRunning_ = false;
   std::shared_ptr<platform::NSUserNotificationCenterDelegate> originalDelegate_;
+  bool settingsHeldElsewhere_ = false;
+  bool lockedDownWithoutRecord_ = false;  // the last lockdown saved nothing of its own
+
+  // The write-ahead half of a lockdown on `settingsFile`; true when a
+  // complete copy of the user's settings is on disk afterwards.
+  bool writeAheadRecord(const std::filesystem::path& settingsFile);
 };
 
 }  // namespace osxnatives

@@ -48,7 +48,7 @@ std::optional<PlistIO::Dictionary> PlistIO::read() {
     write(std::nullopt);
   }
   if (url_) {
-    if (auto bytes = files.contentsAtPath(url_->string())) {
+    if (auto bytes = files.contentsOfOwnFileAtPath(url_->string())) {
       platform::PropertyListResult parsed =
           platform::Get<platform::NSPropertyListSerialization>().propertyListWithData(*bytes);
       if (parsed.plist && parsed.plist->is_object()) {

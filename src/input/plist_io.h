@@ -51,8 +51,9 @@ class PlistIO {
 
   // The file's root dictionary, XML or binary. A missing file is first
   // written as an empty dictionary. Absent, after printing "ERROR: unable to
-  // read .plist file: <URL>", when the file cannot be read or its root is not
-  // a dictionary; the file is then left as it is.
+  // read .plist file: <URL>", when the file cannot be read (also when it is a
+  // symbolic link, not a regular file, or larger than a settings file can
+  // be) or its root is not a dictionary; the file is then left as it is.
   virtual std::optional<Dictionary> read();
 
   // Writes `dict` (an empty dictionary when absent) as an XML property list,

@@ -6,9 +6,11 @@
 #ifndef OSXNATIVES_PLATFORM_NS_FILE_MANAGER_H_
 #define OSXNATIVES_PLATFORM_NS_FILE_MANAGER_H_
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/registry.h"
 
@@ -22,6 +24,12 @@ struct PathResult {
 
 class NSFileManager {
  public:
+  // The most `contentsAtPath` reads; a larger file counts as unreadable.
+  static constexpr size_t kMaxContentsBytes = size_t{16} << 20;
+  // The most `contentsOfOwnFileAtPath` reads: the files the library keeps for
+  // itself are a few kilobytes.
+  static constexpr size_t kMaxOwnFileBytes = size_t{1} << 20;
+
   virtual ~NSFileManager() = default;
 
   // `NSHomeDirectory()`. Thread-safe.
@@ -38,10 +46,22 @@ class NSFileManager {
   // `NSURL checkResourceIsReachableAndReturnError:`; an error counts as false.
   virtual bool checkResourceIsReachable(const std::string& path) = 0;
   // `contentsAtPath:`: the whole file, or nullopt when it cannot be read.
+  // Only a regular file (symbolic links followed) of at most
+  // kMaxContentsBytes is read; anything else (a FIFO, a device, a folder) is
+  // unreadable and never blocks the caller.
   virtual std::optional<std::string> contentsAtPath(const std::string& path) = 0;
+  // As `contentsAtPath`, for a file the library keeps in its own folder: a
+  // symbolic link is refused, not followed, and the limit is
+  // kMaxOwnFileBytes.
+  virtual std::optional<std::string> contentsOfOwnFileAtPath(const std::string& path) = 0;
+  // `contentsOfDirectoryAtPath:error:`: the names in the folder (no "." or
+  // ".."), in no particular order; empty when it cannot be listed.
+  virtual std::vector<std::string> contentsOfDirectoryAtPath(const std::string& path) = 0;
   // `NSData writeToURL:options:NSDataWritingAtomic error:`: replaces the file
   // so that a reader (or a crash at any moment) sees either the old file or
-  // the complete new one, never a part. Returns the error description, or
+  // the complete new one, never a part. Nothing is written through a symbolic
+  // link: a target that exists and is not a regular file (a link, a FIFO, a
+  // folder) is refused and left as it is. Returns the error description, or
   // nullopt on success.
   virtual std::optional<std::string> writeAtomically(const std::string& path,
                                                      std::string_view contents) = 0;

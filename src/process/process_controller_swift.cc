@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/host.h"
+#include "platform/own_process.h"
 #include "platform/posix_process.h"
 #include "process/pid_text.h"
 #include "process/process_document.h"
@@ -15,11 +16,13 @@ constexpr char kPidMember[] = "pid";
 constexpr char kNameMember[] = "processName";
 
 // Sends `signal` to the one process the record names. Ids of 0 or less would
-// reach process groups or every process, and the library's own id would stop
-// or end the exam browser itself: none of them is ever signalled.
+// reach process groups or every process, and the library's own id, or the id
+// of one of its threads, would stop or end the exam browser itself: none of
+// them is ever signalled.
 bool Signal(const ProcessSwift& process, int signal) {
   auto& posix = platform::Get<platform::PosixProcess>();
-  if (process.processID <= 0 || process.processID == posix.getpid()) {
+  if (process.processID <= 0 || process.processID == posix.getpid() ||
+      platform::Get<platform::OwnProcess>().contains(process.processID)) {
     return false;
   }
   return posix.kill(process.processID, signal) == 0;

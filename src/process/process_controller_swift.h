@@ -4,8 +4,9 @@
 // Each operation reads the document's entries in order, sends one signal per
 // entry through a command object and writes one summary line through the host
 // log. An entry whose process id is missing, malformed, zero or negative is
-// never signalled: such ids name process groups, not one process. Pause and
-// kill count it as not signalled.
+// never signalled: such ids name process groups, not one process. Neither is
+// the library's own process, by its id or the id of any of its threads. Pause
+// and kill count such entries as not signalled.
 //
 // Stateless; create one per call. Runs on the calling thread.
 #ifndef OSXNATIVES_PROCESS_PROCESS_CONTROLLER_SWIFT_H_

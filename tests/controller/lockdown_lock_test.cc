@@ -98,34 +98,71 @@ TEST_F(LockdownLockTest, HeldFromLockdownToUnlockOnTheTrevantFolder) {
   EXPECT_EQ(Errors(), std::vector<std::string>{});
 }
 
-TEST_F(LockdownLockTest, BusyLockIsLoggedAndNeverStopsALockdownOrUnlock) {
+// Another browser's lockdown holds the lock, and the settings file is its
+// record of the user's settings: a lockdown that goes on without the lock
+// neither overwrites, nor restores, nor deletes it.
+TEST_F(LockdownLockTest, BusyLockLeavesTheHoldersSettingsFileAlone) {
+  const auto file = lockdown_.settingsFolder("") / "Settings.plist";
+  const std::string theirs = testing::Lockdown::Xml({{"wvous-tl-corner", 7}, {"HotKeys", "64"}});
+  testing::Lockdown::WriteRaw(file, theirs);
   lock_.busy = true;
   SecurityControllerSwift::startInputHandler();
   EXPECT_TRUE(SecurityControllerSwift::sharedInputHandler()->serviceRunning());
   EXPECT_EQ(lockdown_.CornerCalls().size(), 4U);
   EXPECT_EQ(lockdown_.task.commands().size(), 4U);
-  EXPECT_TRUE(std::filesystem::exists(lockdown_.settingsFolder("") / "Settings.plist"));
 
   SecurityControllerSwift::stopInputHandler();  // tries again, then goes on
   EXPECT_EQ(lock_.folders.size(), 2U);
   EXPECT_FALSE(SecurityControllerSwift::sharedInputHandler()->serviceRunning());
-  EXPECT_EQ(lockdown_.CornerCalls().size(), 8U);
+  EXPECT_EQ(lockdown_.CornerCalls().size(), 4U) << "nothing of the holder's restored";
   EXPECT_EQ(lockdown_.task.commands().size(), 8U);
-  EXPECT_FALSE(std::filesystem::exists(lockdown_.settingsFolder("") / "Settings.plist"));
+  EXPECT_EQ(testing::Lockdown::ReadRaw(file), theirs);
+  std::vector<std::filesystem::path> written;
+  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
+    written.push_back(entry.path());
+  }
+  EXPECT_EQ(written, std::vector<std::filesystem::path>{file}) << "and nothing else written";
   const std::string busy =
       "Settings folder still locked by osxnatives-recover (pid 7); going on without the lock";
   EXPECT_EQ(Errors(), (std::vector<std::string>{busy, busy}));
 }
 
-TEST_F(LockdownLockTest, UnknownSettingsFolderIsLoggedAndTheLockdownGoesOn) {
+// When the holder is gone by the unlock, what it left is restored; what it
+// took with it is not replaced by zeroed corners.
+TEST_F(LockdownLockTest, UnlockAfterTheHolderLeftRestoresOnlyWhatItLeft) {
+  const auto file = lockdown_.settingsFolder("") / "Settings.plist";
+  for (const bool left : {false, true}) {
+    SCOPED_TRACE(left ? "holder died" : "holder unlocked");
+    if (left) {
+      testing::Lockdown::WriteRaw(
+          file, testing::Lockdown::Xml({{"wvous-tl-corner", 7}, {"HotKeys", ""}}));
+    }
+    const size_t before = lockdown_.CornerCalls().size();
+    lock_.busy = true;
+    SecurityControllerSwift::startInputHandler();
+    lock_.busy = false;
+    SecurityControllerSwift::stopInputHandler();
+    const auto corners = lockdown_.CornerCalls();
+    EXPECT_EQ(corners.size(), before + (left ? 8U : 4U));
+    if (left) {
+      EXPECT_EQ(corners.back(), (std::pair<int32_t, int32_t>(0, 3)));
+      EXPECT_EQ(corners[corners.size() - 4], (std::pair<int32_t, int32_t>(7, 0)));
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+  }
+}
+
+TEST_F(LockdownLockTest, UnknownSettingsFolderGoesToTheSystemLogAndTheLockdownGoesOn) {
   lockdown_.files.failApplicationSupport = true;
   SecurityControllerSwift::startInputHandler();
   EXPECT_TRUE(lock_.folders.empty());
   EXPECT_TRUE(SecurityControllerSwift::sharedInputHandler()->serviceRunning());
   EXPECT_EQ(lockdown_.task.commands().size(), 4U);
-  EXPECT_EQ(Errors(), std::vector<std::string>{
-                          "Unable to lock the settings folder: Application Support: no support "
-                          "folder"});
+  EXPECT_EQ(Errors(), std::vector<std::string>{});
+  const auto system = lockdown_.systemLog.lines();
+  ASSERT_FALSE(system.empty());
+  EXPECT_EQ(system[0],
+            "Unable to lock the settings folder: Application Support: no support folder");
 }
 
 TEST(SettingsLockTest, SecondAcquireInTheSameFolderIsBusyUntilTheFirstLetsGo) {

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 
 #include "input/input_handler_swift.h"
 #include "tests/input/lockdown_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace osxnatives {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::CapturedStdout;
 using testing::Lockdown;
 
@@ -90,6 +93,7 @@ TEST(InputHandlerTest, LockdownSavesDisablesAndSilencesThenUnlockRestores) {
   for (const auto& line : lockdown.host.logs()) {
     EXPECT_EQ(line.level, "INFO");
   }
+  EXPECT_TRUE(lockdown.systemLog.lines().empty());
   // Hot keys first, corners after them, then the commands.
   const auto lock_journal = lockdown.Journal();
   EXPECT_EQ(lock_journal.front()["call"], "CGSSetSymbolicHotKeyEnabled");
@@ -338,6 +342,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {}, true),
         Restore("HotKeysThatAreNotText", Lockdown::Xml({{"HotKeys", 64}, {"wvous-tl-corner", 1}}),
                 {}, Corners(1, 0, 0, 0), -1, {}, false),
+        Restore("OversizeFileIsNotRead",
+                Lockdown::Xml({{"HotKeys", "64"}, {"padding", std::string(size_t{1} << 20, 'x')}}),
+                {"ERROR: unable to read .plist file: URL", "Failed to read user settings."}, {}, -1,
+                {}, true),
         List("MixedList", "5,,x,+7", 4, {5, 7}), List("EmptyList", "", 1, {}),
         List("Signs", "-1,+0,-0,+-3,--4,+", 6, {-1, 0, 0}), List("Blanks", " 5,6 ,7", 3, {7}),
         List("ThirtyTwoBitEdges", "2147483647,2147483648,-2147483648,-2147483649", 4,
@@ -446,6 +454,7 @@ TEST(RestoreTest, SettingsFolderUnavailable) {
   }
   EXPECT_EQ(lockdown.HotKeyCalls().size(), 254U) << "hot keys are still disabled";
   EXPECT_EQ(lockdown.CornerCalls(), Corners(0, 0, 0, 0));
+  EXPECT_EQ(lockdown.systemLog.lines().size(), 1U) << "the loss is reported once";
   {
     CapturedStdout out;
     handler.restoreUserSettings();
@@ -455,6 +464,72 @@ TEST(RestoreTest, SettingsFolderUnavailable) {
   }
   EXPECT_EQ(lockdown.HotKeyCalls().size(), 254U) << "and stay disabled";
   EXPECT_EQ(lockdown.CornerCalls().size(), 4U);
+}
+
+// A full disk or a read-only folder: the lockdown still disables everything,
+// and says once, in the system log, that nothing could be saved.
+TEST(RestoreTest, SettingsThatCannotBeWrittenAreReportedOnce) {
+  Lockdown lockdown(R"({"symbolicHotKeys": {"disabled": []}})");
+  lockdown.files.failWrite = true;
+  InputHandlerSwift handler(true);
+  {
+    CapturedStdout out;
+    handler.saveUserSettingsAndDisable();
+  }
+  EXPECT_EQ(lockdown.HotKeyCalls().size(), 254U);
+  EXPECT_EQ(lockdown.CornerCalls(), Corners(0, 0, 0, 0));
+  const auto lines = lockdown.systemLog.lines();
+  ASSERT_EQ(lines.size(), 1U);
+  EXPECT_NE(lines[0].find("could be saved in " + lockdown.settingsFolder("").string() + ";"),
+            std::string::npos)
+      << lines[0];
+}
+
+// What the unlock restores from when a lockdown died before its settings
+// file was complete: a complete copy beside it wins over a missing or
+// incomplete file, never over a complete one; every copy goes with the file.
+TEST(RestoreTest, CopiesLeftByAKilledLockdown) {
+  const std::string mine = Lockdown::Xml({{"wvous-tl-corner", 6}, {"HotKeys", "64"}});
+  const std::string older = Lockdown::Xml({{"wvous-tl-corner", 9}, {"HotKeys", "70"}});
+  const struct {
+    const char* name;
+    std::map<std::string, std::string> files;  // name in the folder -> bytes
+    int32_t corner;
+    std::vector<int32_t> enabled;
+  } cases[] = {
+      {"RecordOnly", {{".osxnatives-wal.plist", mine}}, 6, {64}},
+      {"TemporaryOnly", {{".Settings.plist.a1B2c3", mine}}, 6, {64}},
+      {"UnfinishedTemporaryIsNoCopy", {{".Settings.plist.a1B2c3", mine.substr(0, 80)}}, 0, {}},
+      {"RecordOverUnreadableFile",
+       {{"Settings.plist", "garbage"}, {".osxnatives-wal.plist", mine}},
+       6,
+       {64}},
+      {"RecordOverEmptyFile",
+       {{"Settings.plist", Lockdown::Xml(nlohmann::json::object())},
+        {".osxnatives-wal.plist", mine}},
+       6,
+       {64}},
+      {"CompleteFileOverRecord",
+       {{"Settings.plist", mine}, {".osxnatives-wal.plist", older}},
+       6,
+       {64}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Lockdown lockdown;
+    const fs::path folder = lockdown.settingsFolder("");
+    for (const auto& [name, bytes] : c.files) {
+      Lockdown::WriteRaw(folder / name, bytes);
+    }
+    InputHandlerSwift handler(true);
+    {
+      CapturedStdout out;
+      handler.restoreUserSettings();
+    }
+    EXPECT_EQ(lockdown.CornerCalls(), Corners(c.corner, 0, 0, 0));
+    EXPECT_EQ(lockdown.HotKeyCalls(), Set(c.enabled, true));
+    EXPECT_TRUE(fs::is_empty(folder)) << "every copy is removed with the file";
+  }
 }
 
 TEST(RestoreTest, FileThatCannotBeRemovedIsAppliedAgainNextTime) {
@@ -474,6 +549,44 @@ TEST(RestoreTest, FileThatCannotBeRemovedIsAppliedAgainNextTime) {
   twice.insert(twice.end(), once.begin(), once.end());
   EXPECT_EQ(lockdown.CornerCalls(), twice);
   EXPECT_EQ(lockdown.HotKeyCalls(), Set({70, 70}, true));
+}
+
+// A bundle name is used as one folder name below "Trevant", or not at all.
+TEST(SettingsFolderTest, BundleNameThatIsNoFolderNameFallsBackToTrevant) {
+  testing::TempDir outside;
+  const struct {
+    std::string name;
+    const char* problem;  // null: a usable name
+  } cases[] = {
+      {"a/b", "it holds a \"/\""},
+      {(outside.path() / "elsewhere").string(), "it holds a \"/\""},
+      {"..", "it is \"..\""},
+      {".", "it is \".\""},
+      {std::string("Exam\0Host", 9), "it holds a NUL character"},
+      {"", "it is empty"},
+      {" \t ", "it is empty"},
+      {std::string(256, 'x'), "it is longer than 255 bytes"},
+      {std::string(255, 'x'), nullptr},
+      {"...", nullptr},
+      {".Exam Host ", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Lockdown lockdown(nlohmann::json{{"currentApplication", {{"bundleName", c.name}}}}.dump());
+    InputHandlerSwift handler(true);
+    CapturedStdout out;
+    handler.saveUserSettingsAndDisable();
+    const auto folder =
+        c.problem != nullptr ? lockdown.settingsFolder("") : lockdown.settingsFolder("") / c.name;
+    EXPECT_TRUE(Lockdown::ReadPlist(folder / "Settings.plist").is_object());
+    EXPECT_EQ(out.Lines(), c.problem == nullptr
+                               ? std::vector<std::string>{}
+                               : std::vector<std::string>{
+                                     std::string("ERROR: The bundle name cannot be the settings "
+                                                 "folder (") +
+                                     c.problem + "); using the Trevant folder itself"});
+    EXPECT_TRUE(std::filesystem::is_empty(outside.path()));
+  }
 }
 
 TEST(InputHandlerTest, NotificationCallbacksLogTheTitle) {

@@ -16,6 +16,7 @@
 
 #include "platform/linux/services.h"
 #include "platform/ns_file_manager.h"
+#include "platform/ns_log.h"
 #include "platform/ns_property_list_serialization.h"
 #include "platform/ns_task.h"
 #include "platform/posix/services.h"
@@ -59,6 +60,12 @@ class TestFileManager : public platform::NSFileManager {
   std::optional<std::string> contentsAtPath(const std::string& path) override {
     return real().contentsAtPath(path);
   }
+  std::optional<std::string> contentsOfOwnFileAtPath(const std::string& path) override {
+    return real().contentsOfOwnFileAtPath(path);
+  }
+  std::vector<std::string> contentsOfDirectoryAtPath(const std::string& path) override {
+    return real().contentsOfDirectoryAtPath(path);
+  }
   std::optional<std::string> writeAtomically(const std::string& path,
                                              std::string_view contents) override {
     if (failWrite) {
@@ -76,6 +83,23 @@ class TestFileManager : public platform::NSFileManager {
  private:
   static platform::NSFileManager& real() { return platform::PosixNSFileManager(); }
   std::filesystem::path home_;
+};
+
+// Keeps the system log's entries instead of printing them.
+class RecordingSystemLog : public platform::SystemLog {
+ public:
+  void Write(std::string_view text) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.emplace_back(text);
+  }
+  std::vector<std::string> lines() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
 };
 
 // Records the commands instead of running them.
@@ -119,6 +143,8 @@ class Lockdown {
   }
 
   std::filesystem::path home() const { return desktop_.dir().path() / "home"; }
+  // The journal of the simulated desktop, also for other processes to append to.
+  std::filesystem::path journalFile() const { return desktop_.dir().path() / "journal.jsonl"; }
   std::filesystem::path settingsFolder(const std::string& bundle_name) const {
     std::filesystem::path folder = home() / "Library" / "Application Support" / "Trevant";
     return bundle_name.empty() ? folder : folder / bundle_name;
@@ -192,6 +218,7 @@ class Lockdown {
   platform::sim::SimPrivateFunctions bundles;
   platform::sim::SimNotificationCenter center;
   platform::sim::SimBundle bundle;
+  RecordingSystemLog systemLog;
   ScopedRecordingHost host;
 
  private:
@@ -200,6 +227,7 @@ class Lockdown {
   platform::ScopedOverride<platform::CFBundles> use_bundles_{&bundles};
   platform::ScopedOverride<platform::NSUserNotificationCenter> use_center_{&center};
   platform::ScopedOverride<platform::NSBundle> use_bundle_{&bundle};
+  platform::ScopedOverride<platform::SystemLog> use_system_log_{&systemLog};
 };
 
 // Captures standard output while alive; `Lines()` ends the capture.

@@ -3,6 +3,7 @@
 // pid (or to a pid that cannot exist); nothing else is ever signalled.
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "controller/security_controller_swift.h"
@@ -18,6 +20,7 @@
 #include "platform/sim/window_list.h"
 #include "platform/sim/workspace.h"
 #include "platform/sysctl.h"
+#include "process/process_controller_swift.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/sim_desktop.h"
 #include "tests/support/temp_dir.h"
@@ -160,6 +163,54 @@ TEST_F(RealProcessTest, ListedDocumentPausesResumesAndKillsTheChildren) {
   EXPECT_EQ(host_.logs(), (std::vector<LogLine>{{"Pausing processes: " + names, "INFO"},
                                                 {"Resuming processes: " + names, "INFO"},
                                                 {"Killing processes: " + names, "INFO"}}));
+}
+
+// A thread id is a valid target for kill() and reaches its whole process. The
+// canary is a child of this test with a second thread: it names that thread
+// in a document and must survive pausing and killing it, unstopped.
+TEST(RealOwnProcessTest, ThreadsOfTheHostAreNeverSignalled) {
+  const struct {
+    const char* name;
+    std::optional<ProcessList> (*run)(const std::string&);
+  } operations[] = {
+      {"pause", [](const std::string& doc) { return ProcessControllerSwift().pauseAll(doc); }},
+      {"kill", [](const std::string& doc) { return ProcessControllerSwift().killAll(doc); }},
+  };
+  for (const auto& operation : operations) {
+    SCOPED_TRACE(operation.name);
+    const pid_t canary = fork();
+    ASSERT_GE(canary, 0);
+    if (canary == 0) {
+      int parked[2];
+      if (pipe(parked) != 0) _exit(3);
+      pid_t tid = 0;
+      int tid_ready[2];
+      if (pipe(tid_ready) != 0) _exit(3);
+      std::thread thread([&] {
+        const auto own = static_cast<pid_t>(syscall(SYS_gettid));
+        (void)!write(tid_ready[1], &own, sizeof own);
+        char byte = 0;
+        (void)!read(parked[0], &byte, 1);
+      });
+      if (read(tid_ready[0], &tid, sizeof tid) != sizeof tid || tid == getpid()) _exit(3);
+      const std::string doc = R"({"processes": [{"pid": ")" + std::to_string(tid) +
+                              R"(", "processName": "own thread"}]})";
+      const std::optional<ProcessList> failed = operation.run(doc);
+      (void)!write(parked[1], "x", 1);
+      thread.join();
+      _exit(failed && failed->size() == 1 && (*failed)[0]->processID == tid ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(canary, &status, WUNTRACED), canary);
+    if (WIFSTOPPED(status)) {
+      kill(canary, SIGKILL);
+      waitpid(canary, nullptr, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << (WIFSIGNALED(status)  ? "signalled " + std::to_string(WTERMSIG(status))
+            : WIFSTOPPED(status) ? std::string("stopped")
+                                 : "status " + std::to_string(status));
+  }
 }
 
 TEST(RealSysctlTest, TooSmallBufferIsReportedNotOverrun) {

@@ -13,6 +13,7 @@ void RegisterNativeServices() {
   SetDefault<NSTask>(&LinuxNSTask);
   SetDefault<IORegistry>(&LinuxIORegistry);
   SetDefault<CFStringText>(&LinuxCFStringText);
+  SetDefault<OwnProcess>(&LinuxOwnProcess);
 }
 
 }  // namespace osxnatives::platform

@@ -11,6 +11,7 @@
 #include "platform/ns_property_list_serialization.h"
 #include "platform/ns_task.h"
 #include "platform/ns_task_pipe.h"
+#include "platform/own_process.h"
 #include "platform/sysctl.h"
 
 namespace osxnatives::platform {
@@ -24,6 +25,8 @@ SystemLog& LinuxSystemLog();
 NSTask& LinuxNSTask();
 IORegistry& LinuxIORegistry();
 CFStringText& LinuxCFStringText();
+// A thread id names its whole process: the thread group decides.
+OwnProcess& LinuxOwnProcess();
 
 }  // namespace osxnatives::platform
 

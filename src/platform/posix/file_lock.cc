@@ -4,8 +4,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -34,12 +36,15 @@ std::string ThisProcess() {
   return name + " (pid " + std::to_string(getpid()) + ")";
 }
 
+constexpr size_t kHolderRecordSize = 128;
+
 std::string ReadHolder(int fd) {
   char buffer[256];
   const ssize_t length = pread(fd, buffer, sizeof buffer - 1, 0);
   if (length <= 0) return "";
   std::string holder(buffer, static_cast<size_t>(length));
-  while (!holder.empty() && (holder.back() == '\n' || holder.back() == '\0')) holder.pop_back();
+  holder.resize(std::min(holder.find('\0'), holder.size()));
+  while (!holder.empty() && holder.back() == '\n') holder.pop_back();
   return holder;
 }
 
@@ -48,8 +53,15 @@ class FlockFolderLock : public FolderLock {
   std::variant<std::unique_ptr<HeldFolderLock>, FolderLockFailure> Acquire(
       const std::string& folder, std::chrono::milliseconds timeout) override {
     const std::string path = folder + "/" + kLockFileName;
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Never through a link, never a FIFO or device, never a file that has
+    // another name elsewhere: the holder line is written into it.
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) return FolderLockFailure{false, "", path + ": " + std::strerror(errno)};
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+      close(fd);
+      return FolderLockFailure{false, "", path + ": not a lock file of this library"};
+    }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     // flock has no timed wait; poll at a short interval up to the deadline.
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -65,10 +77,11 @@ class FlockFolderLock : public FolderLock {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    const std::string holder = ThisProcess() + "\n";
-    if (ftruncate(fd, 0) == 0) {
-      [[maybe_unused]] ssize_t written = pwrite(fd, holder.data(), holder.size(), 0);
-    }
+    // A fixed-size record padded with NULs replaces an earlier holder's line
+    // without truncating the file.
+    std::string holder = ThisProcess() + "\n";
+    holder.resize(std::max<size_t>(holder.size(), kHolderRecordSize), '\0');
+    [[maybe_unused]] ssize_t written = pwrite(fd, holder.data(), holder.size(), 0);
     return std::make_unique<FlockHeld>(fd);
   }
 };

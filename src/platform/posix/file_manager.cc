@@ -44,6 +44,39 @@ class Descriptor {
   int fd_;
 };
 
+// The whole regular file at `path`, at most `limit` bytes; nullopt for
+// anything else. O_NONBLOCK keeps a FIFO or a device from blocking the open or
+// the read; the descriptor is checked before the first read.
+std::optional<std::string> ReadRegularFile(const std::string& path, int flags, size_t limit) {
+  Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags));
+  if (fd.get() < 0) {
+    return std::nullopt;
+  }
+  struct stat info {};
+  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<uint64_t>(info.st_size) > limit) {
+    return std::nullopt;
+  }
+  std::string contents;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read(fd.get(), buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return std::nullopt;
+    }
+    if (got == 0) {
+      return contents;
+    }
+    contents.append(buffer, static_cast<size_t>(got));
+    if (contents.size() > limit) {  // grew while being read
+      return std::nullopt;
+    }
+  }
+}
+
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     const ssize_t written = write(fd, data.data(), data.size());
@@ -56,6 +89,19 @@ bool WriteAll(int fd, std::string_view data) {
     data.remove_prefix(static_cast<size_t>(written));
   }
   return true;
+}
+
+// An error when something other than a regular file is at `path`.
+std::optional<std::string> RefuseUnlessRegularOrAbsent(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) {
+    return errno == ENOENT ? std::nullopt
+                           : std::optional<std::string>(ErrnoText("Could not check", path, errno));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return "Will not replace \"" + path + "\": it is not a regular file";
+  }
+  return std::nullopt;
 }
 
 class PosixFileManager : public NSFileManager {
@@ -102,33 +148,33 @@ class PosixFileManager : public NSFileManager {
   bool checkResourceIsReachable(const std::string& path) override { return fileExistsAtPath(path); }
 
   std::optional<std::string> contentsAtPath(const std::string& path) override {
-    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-      return std::nullopt;
+    return ReadRegularFile(path, 0, kMaxContentsBytes);
+  }
+
+  std::optional<std::string> contentsOfOwnFileAtPath(const std::string& path) override {
+    return ReadRegularFile(path, O_NOFOLLOW, kMaxOwnFileBytes);
+  }
+
+  std::vector<std::string> contentsOfDirectoryAtPath(const std::string& path) override {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(path, error), end; !error && it != end;
+         it.increment(error)) {
+      names.push_back(it->path().filename().string());
     }
-    std::string contents;
-    char buffer[65536];
-    for (;;) {
-      const ssize_t got = read(fd.get(), buffer, sizeof buffer);
-      if (got < 0) {
-        if (errno == EINTR) {
-          continue;
-        }
-        return std::nullopt;
-      }
-      if (got == 0) {
-        break;
-      }
-      contents.append(buffer, static_cast<size_t>(got));
-    }
-    return contents;
+    return names;
   }
 
   // Writes a temporary file in the same folder, flushes it to the disk, and
   // renames it over the target; rename is atomic within one file system. The
-  // folder is flushed too, so that the new name survives a power loss.
+  // folder is flushed too, so that the new name survives a power loss. The
+  // temporary file is created exclusively (O_EXCL), so a link planted under
+  // its name is never followed.
   std::optional<std::string> writeAtomically(const std::string& path,
                                              std::string_view contents) override {
+    if (auto refused = RefuseUnlessRegularOrAbsent(path)) {
+      return refused;
+    }
     const std::filesystem::path target(path);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
@@ -153,6 +199,10 @@ class PosixFileManager : public NSFileManager {
     }
     if (fd.Close() != 0) {
       return fail("Could not write");
+    }
+    if (auto refused = RefuseUnlessRegularOrAbsent(path)) {  // planted meanwhile
+      unlink(temporary.c_str());
+      return refused;
     }
     if (rename(temporary.c_str(), path.c_str()) != 0) {
       return fail("Could not replace");

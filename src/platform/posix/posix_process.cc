@@ -23,7 +23,18 @@ class RealPosixProcess : public PosixProcess {
   int32_t getpid() override { return ::getpid(); }
 };
 
+// Where a thread id is no process id (macOS), our own id is all there is.
+class ProcessIdOwnProcess : public OwnProcess {
+ public:
+  bool contains(int32_t id) override { return id > 0 && id == ::getpid(); }
+};
+
 }  // namespace
+
+OwnProcess& PosixOwnProcess() {
+  static auto* const own = new ProcessIdOwnProcess();
+  return *own;
+}
 
 PosixProcess& PosixSignals() {
   static auto* const process = new RealPosixProcess();

@@ -8,6 +8,7 @@ void RegisterPosixServices() {
   SetDefault<NSFileManager>(&PosixNSFileManager);
   SetDefault<PosixProcess>(&PosixSignals);
   SetDefault<NSThread>(&PosixNSThread);
+  SetDefault<OwnProcess>(&PosixOwnProcess);
 }
 
 }  // namespace osxnatives::platform

@@ -6,6 +6,7 @@
 #include "platform/file_lock.h"
 #include "platform/ns_file_manager.h"
 #include "platform/ns_thread.h"
+#include "platform/own_process.h"
 #include "platform/posix_process.h"
 
 namespace osxnatives::platform {
@@ -14,6 +15,9 @@ FolderLock& PosixFolderLock();
 NSFileManager& PosixNSFileManager();
 PosixProcess& PosixSignals();
 NSThread& PosixNSThread();
+// Only the process id itself; a backend whose thread ids reach the process
+// (Linux) registers its own.
+OwnProcess& PosixOwnProcess();
 
 }  // namespace osxnatives::platform
 
