@@ -64,6 +64,12 @@ class FoundationFileManager : public platform::NSFileManager {
   std::optional<std::string> contentsAtPath(const std::string& path) override {
     return files_.contentsAtPath(path);
   }
+  std::optional<std::string> contentsOfOwnFileAtPath(const std::string& path) override {
+    return files_.contentsOfOwnFileAtPath(path);
+  }
+  std::vector<std::string> contentsOfDirectoryAtPath(const std::string& path) override {
+    return files_.contentsOfDirectoryAtPath(path);
+  }
   std::optional<std::string> writeAtomically(const std::string& path,
                                              std::string_view contents) override {
     return files_.writeAtomically(path, contents);
