@@ -10,11 +10,16 @@
 //   control   pausing and resuming 1000 processes (C++ API and JNI) against
 //             1000 bare kill(SIGSTOP) plus 1000 bare kill(SIGCONT) calls.
 //
+//   memory    the peak of the C++ heap during one listing (above what was in
+//             use before it), against the size of the document it returns.
+//
 // The processes are `sleep` children started here (each dies with this
 // program through PR_SET_PDEATHSIG) and ended by their recorded pids. Every
 // signal goes to one of them.
 //
 // Usage: process_bench [runs] [total processes...]   (default: 7 100 1000 3000)
+//        process_bench --loop SECONDS TOTAL   only the C++ listing, over and
+//                                             over, for a profiler
 #include <dirent.h>
 #include <fcntl.h>
 #include <jni.h>
@@ -34,6 +39,7 @@
 #include <vector>
 
 #include "controller/security_controller_swift.h"
+#include "heap_counter.h"
 
 namespace {
 
@@ -209,7 +215,37 @@ std::string Document(const std::vector<pid_t>& pids, size_t count) {
 
 }  // namespace
 
+// The C++ listing in a loop, at `total` running processes, for a profiler.
+int Loop(double seconds, int total) {
+  Sleepers sleepers;
+  sleepers.Add(std::max(0, total - CountProcesses()));
+  size_t listings = 0;
+  size_t sink = 0;
+  const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+  while (Clock::now() < end) {
+    sink += osxnatives::SecurityControllerSwift().getAllProcesses("").size();
+    ++listings;
+  }
+  std::printf("%zu listings of %d processes (%zu bytes)\n", listings, CountProcesses(), sink);
+  return 0;
+}
+
+// The heap's peak during one listing above what was in use before it, and
+// the size of the document.
+void MemoryRow(const char* name, const std::function<size_t()>& listing) {
+  listing();
+  const size_t before = bench::ResetHeapPeak();
+  const size_t document = listing();
+  const size_t peak = bench::HeapPeak() - before;
+  std::printf("  %-34s peak heap %8.1f KiB  document %8.1f KiB  %5.2fx document\n", name,
+              static_cast<double>(peak) / 1024, static_cast<double>(document) / 1024,
+              static_cast<double>(peak) / static_cast<double>(document));
+}
+
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--loop") {
+    return Loop(std::atof(argv[2]), std::atoi(argv[3]));
+  }
   int runs = argc > 1 ? std::atoi(argv[1]) : 7;
   if (runs < 1) runs = 7;
   std::vector<int> totals;
@@ -244,6 +280,15 @@ int main(int argc, char** argv) {
       std::printf("  ratios: JNI/floor %.2f  JNI/ps %.2f  JNI/ProcessHandle %.2f  C++/floor %.2f\n",
                   jni.median_ms / floor.median_ms, jni.median_ms / ps.median_ms,
                   jni.median_ms / handle.median_ms, cpp.median_ms / floor.median_ms);
+      size_t document = 0;
+      MemoryRow("memory of one C++ listing", [&] {
+        document = osxnatives::SecurityControllerSwift().getAllProcesses("").size();
+        return document;
+      });
+      MemoryRow("memory of one JNI listing (native)", [&] {
+        java->Times("jniListing", 1);
+        return document;
+      });
 
       if (sleepers.pids().size() >= 1000) {
         const std::vector<pid_t> targets(sleepers.pids().begin(), sleepers.pids().begin() + 1000);

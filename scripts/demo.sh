@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds, and runs the demo host on the
-# simulated desktop. Extra arguments go to the demo.
+# Installs what the build needs, builds the library and the demo host (and
+# nothing else), and runs the demo on the simulated desktop. Every stage
+# shows its progress. Extra arguments go to the demo.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
 build="$root/build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)" >/dev/null
+stage() { printf '\n== demo: [%s/4] %s ==\n' "$1" "$2"; }
+
+stage 1 "Debian packages (scripts/setup.sh)"
+"$root/scripts/setup.sh"
+stage 2 "Configuring the build in $build"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+stage 3 "Building libOSXNatives and the demo host (the first build takes a few minutes)"
+cmake --build "$build" -j "$(nproc)" --target OSXNatives osxnatives_demo
+stage 4 "Running the demo"
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export OSXNATIVES_SIM_SCENARIO="$root/java/demo/scenario.json"

@@ -26,6 +26,9 @@ std::string StringArgumentOrEmpty(JNIEnv* env, jstring value) {
 
 jstring JavaString(JNIEnv* env, const std::optional<std::string>& text) {
   if (!text.has_value()) return nullptr;
+  // Process-list documents run to megabytes: hand them over without a copy
+  // whenever the bytes already are what the JVM reads.
+  if (IsModifiedUtf8AsIs(*text)) return env->NewStringUTF(text->c_str());
   return env->NewStringUTF(ToModifiedUtf8(*text).c_str());
 }
 

@@ -76,6 +76,21 @@ void Encode(char32_t cp, std::string& out) {
 
 }  // namespace
 
+bool IsModifiedUtf8AsIs(std::string_view utf8) {
+  for (size_t i = 0; i < utf8.size();) {
+    const auto byte = static_cast<uint8_t>(utf8[i]);
+    if (byte != 0 && byte < 0x80) {
+      ++i;
+      continue;
+    }
+    const char32_t cp = Decode(utf8, i, /*modified=*/false);
+    if (cp == 0 || cp == kInvalid || cp >= 0x10000) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string ToModifiedUtf8(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

@@ -11,6 +11,10 @@ namespace osxnatives::bridge {
 // Returns `utf8` in modified UTF-8. Invalid input bytes become U+FFFD.
 std::string ToModifiedUtf8(std::string_view utf8);
 
+// Whether `utf8` is already its own modified UTF-8, so that the JVM can take
+// it unconverted: well-formed, without NUL, nothing above U+FFFF.
+bool IsModifiedUtf8AsIs(std::string_view utf8);
+
 // Returns `modified` in standard UTF-8. Paired surrogates are joined;
 // unpaired ones and invalid bytes become U+FFFD.
 std::string FromModifiedUtf8(std::string_view modified);

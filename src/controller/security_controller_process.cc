@@ -19,9 +19,8 @@ std::string SecurityControllerSwift::getProcessPath(const std::string& processId
 }
 
 std::string SecurityControllerSwift::getAllProcesses(const std::string& pausePhase) {
-  const ProcessList processes =
-      ProcessDiscoveryStrategyHelper::shared().getAllProcesses(pausePhase);
-  return UtilitySwift::processesToJSON(processes).value_or("");
+  ProcessList processes = ProcessDiscoveryStrategyHelper::shared().getAllProcesses(pausePhase);
+  return UtilitySwift::processesToJSON(std::move(processes)).value_or("");
 }
 
 std::string SecurityControllerSwift::pauseAll(const std::string& json) {

@@ -22,6 +22,15 @@ namespace {
 // either end (which removes the padding).
 std::string KernelName(const platform::KinfoProc& record) {
   const std::string_view bytes(record.p_comm.data(), record.p_comm.size());
+  // Nearly every name is ASCII, where the control characters are the bytes
+  // below 0x20 and DEL, and there are no format characters.
+  const auto is_ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+  if (std::all_of(bytes.begin(), bytes.end(), is_ascii)) {
+    const auto is_control = [](char c) { return c < 0x20 || c == 0x7F; };
+    const auto first = std::find_if_not(bytes.begin(), bytes.end(), is_control);
+    const auto last = std::find_if_not(bytes.rbegin(), bytes.rend(), is_control).base();
+    return first < last ? std::string(first, last) : std::string();
+  }
   if (!IsValidUtf8(bytes)) {
     return {};
   }
@@ -34,6 +43,37 @@ std::string* FindString(DiscoveryEntry& entry, const char* key) {
 }
 
 }  // namespace
+
+DiscoveryEntry::DiscoveryEntry(std::initializer_list<value_type> members) {
+  members_.reserve(members.size());
+  for (const value_type& member : members) {
+    if (find(member.first) == end()) {
+      members_.push_back(member);
+    }
+  }
+}
+
+DiscoveryEntry::iterator DiscoveryEntry::find(std::string_view key) {
+  return std::find_if(members_.begin(), members_.end(),
+                      [key](const value_type& member) { return member.first == key; });
+}
+
+std::string& DiscoveryEntry::operator[](std::string_view key) {
+  const auto it = find(key);
+  if (it != end()) {
+    return it->second;
+  }
+  return members_.emplace_back(std::string(key), std::string()).second;
+}
+
+size_t DiscoveryEntry::erase(std::string_view key) {
+  const auto it = find(key);
+  if (it == end()) {
+    return 0;
+  }
+  members_.erase(it);
+  return 1;
+}
 
 std::optional<std::string> SCProcessDiscoverySwift::getProcessPath(const std::string& processId) {
   // Left uninitialised: only the `length` bytes the call reports are read.
@@ -54,7 +94,10 @@ ProcessList SCProcessDiscoverySwift::getAllProcesses(const std::string& pausePha
 
   ProcessList processes;
   processes.reserve(entries.size());
-  for (DiscoveryEntry& entry : entries) {
+  for (DiscoveryEntry& slot : entries) {
+    // Entries give way to records as they go, so that the two lists are
+    // never held whole at once.
+    DiscoveryEntry entry = std::move(slot);
     std::string* pid = FindString(entry, kEntryPidKey);
     std::string* name = FindString(entry, kEntryNameKey);
     std::string* bundle = FindString(entry, kEntryBundleIDKey);
@@ -115,12 +158,22 @@ std::vector<DiscoveryEntry> SCProcessDiscoverySwift::getProcessEntries() {
     return {};
   }
   auto& workspace = platform::Get<platform::NSWorkspace>();
-  // Pid texts are compared as the ids they spell: one text per id.
+  // Pid texts are compared as the ids they spell: one text per id. A table
+  // hardly ever repeats an id, so the set of ids seen is kept only when it
+  // does.
+  const size_t records = std::min(count, table.size());
+  bool repeats = false;
+  {
+    std::vector<int32_t> ids(records);
+    std::transform(table.begin(), table.begin() + static_cast<ptrdiff_t>(records), ids.begin(),
+                   [](const platform::KinfoProc& record) { return record.p_pid; });
+    std::sort(ids.begin(), ids.end());
+    repeats = std::adjacent_find(ids.begin(), ids.end()) != ids.end();
+  }
   std::unordered_set<int32_t> seen;
-  seen.reserve(count);
   std::vector<DiscoveryEntry> entries;
   entries.reserve(count);
-  for (size_t i = 0; i < count && i < table.size(); ++i) {
+  for (size_t i = 0; i < records; ++i) {
     const platform::KinfoProc& record = table[i];
     const auto application = workspace.runningApplicationWithProcessIdentifier(record.p_pid);
     const auto parent = workspace.runningApplicationWithProcessIdentifier(record.e_ppid);
@@ -138,7 +191,7 @@ std::vector<DiscoveryEntry> SCProcessDiscoverySwift::getProcessEntries() {
       bundle = *application->bundleIdentifier;
     }
 
-    if (!seen.insert(record.p_pid).second) {
+    if (repeats && !seen.insert(record.p_pid).second) {
       continue;
     }
     entries.push_back({{kEntryNameKey, std::move(name)},

@@ -9,9 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/sysctl.h"
@@ -19,11 +21,34 @@
 
 namespace osxnatives {
 
-// One process as read from the kernel table, before it becomes a record.
-// Keys: kEntryPidKey (decimal id), kEntryNameKey (name), kEntryBundleIDKey
-// (bundle identifier, or the name), kEntryParentNameKey (parent
-// application's name, or empty).
-using DiscoveryEntry = std::unordered_map<std::string, std::string>;
+// One process as read from the kernel table, before it becomes a record: an
+// unordered dictionary from key to text. Keys: kEntryPidKey (decimal id),
+// kEntryNameKey (name), kEntryBundleIDKey (bundle identifier, or the name),
+// kEntryParentNameKey (parent application's name, or empty).
+//
+// Kept flat, as an entry has four members and a listing holds one entry per
+// process at once: a quarter of the memory of a hash map.
+class DiscoveryEntry {
+ public:
+  using value_type = std::pair<std::string, std::string>;
+  using iterator = std::vector<value_type>::iterator;
+
+  DiscoveryEntry() = default;
+  // The first of repeated keys wins.
+  DiscoveryEntry(std::initializer_list<value_type> members);
+
+  // The member under `key`, or end().
+  iterator find(std::string_view key);
+  iterator begin() { return members_.begin(); }
+  iterator end() { return members_.end(); }
+  // The text under `key`, added empty when absent.
+  std::string& operator[](std::string_view key);
+  // Removes the member under `key`; returns how many were removed (0 or 1).
+  size_t erase(std::string_view key);
+
+ private:
+  std::vector<value_type> members_;
+};
 inline constexpr char kEntryPidKey[] = "pid";
 inline constexpr char kEntryNameKey[] = "pname";
 inline constexpr char kEntryBundleIDKey[] = "bundleID";

@@ -55,6 +55,10 @@ class UtilitySwift {
   // equivalence) are left out. nullopt for an empty list, and (after logging
   // "Error serializing JSON: …" at "error") when the text cannot be written.
   static std::optional<std::string> processesToJSON(const ProcessList& processes);
+  // The same, for a list handed over: each record that nothing else holds is
+  // released as soon as it is written, which keeps the memory of a long
+  // listing low.
+  static std::optional<std::string> processesToJSON(ProcessList&& processes);
 };
 
 }  // namespace osxnatives

@@ -22,6 +22,7 @@ class ModifiedUtf8Test : public ::testing::TestWithParam<Case> {};
 TEST_P(ModifiedUtf8Test, ConvertsBothWays) {
   EXPECT_EQ(ToModifiedUtf8(GetParam().utf8), GetParam().modified);
   EXPECT_EQ(FromModifiedUtf8(GetParam().modified), GetParam().utf8);
+  EXPECT_EQ(IsModifiedUtf8AsIs(GetParam().utf8), GetParam().utf8 == GetParam().modified);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -38,6 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ModifiedUtf8Test, InvalidBytesBecomeReplacementCharacters) {
   const std::string replacement = "\xEF\xBF\xBD";
+  for (const char* invalid : {"a\xFF", "\xC3", "\xC0\xAF", "\xED\xA0\xBD", "\xF4\x90\x80\x80"}) {
+    EXPECT_FALSE(IsModifiedUtf8AsIs(invalid)) << invalid;
+  }
   EXPECT_EQ(ToModifiedUtf8("a\xFF"
                            "b"),
             "a" + replacement + "b");

@@ -80,7 +80,16 @@ TEST_F(DiscoveryTest, KernelNameIsDecodedAndTrimmed) {
            {"caf\xC3\xA9", "caf\xC3\xA9"},
            // Tab (Cc) and zero-width space / soft hyphen (Cf) at both ends.
            {"\t\xE2\x80\x8Bmid dle\xC2\xAD\x01", "mid dle"},
-           {"a\tb", "a\tb"}}) {
+           {"a\tb", "a\tb"},
+           // Plain ASCII: DEL and the C0 controls are trimmed at the ends only.
+           {"\x7F"
+            "vi m\x1F",
+            "vi m"},
+           {"a\x7F"
+            "b",
+            "a\x7F"
+            "b"},
+           {"\x01\x02", ""}}) {
     sysctl_.table = {Kinfo(42, 1, comm)};
     const ProcessList list = discovery_.getAllProcesses("");
     ASSERT_EQ(list.size(), 1U);

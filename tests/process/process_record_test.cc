@@ -115,13 +115,86 @@ TEST_F(ProcessesToJsonTest, HostComparisonIsCanonicalWithoutCaseFolding) {
             (std::vector<std::string>{"2", "3"}));
 }
 
+// What a DOM-based JSON library prints for the same records: the document's
+// bytes are held to this layout and escaping.
+std::string ReferenceDocument(const ProcessList& list, const std::string& host) {
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  for (const auto& p : list) {
+    if (p->localizedName && CanonicalDecomposition(*p->localizedName) == host) {
+      continue;
+    }
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    const std::pair<const char*, const std::optional<std::string>*> members[] = {
+        {"pid", &p->pid},
+        {"processName", &p->localizedName},
+        {"parentProcessName", &p->parentProcessName},
+        {"processPath", &p->processPath}};
+    for (const auto& [key, value] : members) {
+      if (value->has_value()) {
+        object[key] = **value;
+      }
+    }
+    object["processType"] = DocumentText(p->processType);
+    object["state"] = DocumentText(p->state);
+    array.push_back(std::move(object));
+  }
+  return nlohmann::ordered_json{{"processes", std::move(array)}}.dump(2);
+}
+
+TEST_F(ProcessesToJsonTest, SameBytesAsTheReferenceLayout) {
+  // (localizedName, parentProcessName, processPath)
+  using Texts = std::tuple<std::optional<std::string>, std::optional<std::string>,
+                           std::optional<std::string>>;
+  const std::vector<Texts> odd = {
+      {"say \"hi\"", "back\\slash", "/usr/bin/a b"},
+      {"\b\f\n\r\t", "\x01\x1F\x7F", "nul\0in"s},
+      {"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "", std::nullopt},
+      {"(sd-pam)", std::nullopt, "/a/\u00e9/path/that/is/well/beyond/the/short/string/size"},
+      {std::nullopt, "", ""},
+      {"ExamHost", "x", "y"},  // the host: left out
+      {"ExamHos", "ExamHost", "ExamHost"}};
+  ProcessList list;
+  for (size_t i = 0; i < odd.size(); ++i) {
+    auto p = Named(std::get<0>(odd[i]), std::to_string(i * 1000003));
+    p->parentProcessName = std::get<1>(odd[i]);
+    p->processPath = std::get<2>(odd[i]);
+    p->state = static_cast<ProcessState>(i % 4);
+    p->processType = static_cast<ProcessType>(i % 2);
+    list.push_back(p);
+  }
+  list.push_back(std::make_shared<ProcessSwift>());
+  list.push_back(list.front());  // the same record twice is written twice
+
+  for (const ProcessList& sample : {list, ProcessList{list[0]}, ProcessList{list[5]}}) {
+    EXPECT_EQ(Write(kHost, sample), ReferenceDocument(sample, "ExamHost"));
+  }
+  EXPECT_TRUE(host_.logs().empty());
+}
+
 TEST_F(ProcessesToJsonTest, UnwritableTextLogsAndGivesNoDocument) {
-  EXPECT_EQ(Write("{}", {Named("bad\xFF", "1")}), std::nullopt);
-  const auto logs = host_.logs();
-  ASSERT_EQ(logs.size(), 1U);
-  EXPECT_EQ(logs[0].level, "error");
-  EXPECT_EQ(logs[0].message.rfind("Error serializing JSON: ", 0), 0U) << logs[0].message;
-  EXPECT_GT(logs[0].message.size(), std::string("Error serializing JSON: ").size());
+  // Each record is written alone, and behind a good one; the message is the
+  // one the reference layout gives for the first bad text.
+  for (const std::string& bad : {"bad\xFF"s, "cut\xC3"s, "\xED\xA0\x80"s, "\xC0\xAF"s}) {
+    for (const bool in_path : {false, true}) {
+      auto record = Named(in_path ? "fine" : bad, "1");
+      if (in_path) {
+        record->processPath = bad;
+      }
+      const ProcessList list = {Named("good", "2"), record};
+      std::string expected;
+      try {
+        ReferenceDocument(list, "");
+      } catch (const nlohmann::json::exception& e) {
+        expected = std::string("Error serializing JSON: ") + e.what();
+      }
+      ASSERT_FALSE(expected.empty()) << bad;
+      const size_t before = host_.logs().size();
+      EXPECT_EQ(Write("{}", list), std::nullopt) << bad;
+      const auto logs = host_.logs();
+      ASSERT_EQ(logs.size(), before + 1) << bad;
+      EXPECT_EQ(logs.back(), (testing::LogLine{expected, "error"}));
+    }
+  }
 }
 
 TEST(UnicodeTextTest, RepairAndTrim) {

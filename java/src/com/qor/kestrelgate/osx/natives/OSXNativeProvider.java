@@ -4,9 +4,9 @@ package com.qor.kestrelgate.osx.natives;
  * Reference host class of libOSXNatives: the 24 native methods the library implements and the
  * three static callbacks it calls back into.
  *
- * <p>The callbacks print to standard error as {@code [LEVEL] message} and forward to the listener
- * set with {@link #setListener}. They may be called from any thread, including threads the library
- * attached itself.
+ * <p>The callbacks go to the listener set with {@link #setListener}; while there is none they print
+ * to standard error as {@code [LEVEL] message}. They may be called from any thread, including
+ * threads the library attached itself.
  */
 public final class OSXNativeProvider {
   /** Receives what the library sends back to Java. Called on the library's threads. */
@@ -27,31 +27,34 @@ public final class OSXNativeProvider {
     System.loadLibrary("OSXNatives");
   }
 
-  /** Sets the listener that every callback is forwarded to; null removes it. */
+  /** Sets the listener that takes every callback instead of standard error; null removes it. */
   public static void setListener(Listener newListener) {
     listener = newListener;
   }
 
   public static void log(String message, String level) {
-    System.err.println("[" + level + "] " + message);
     Listener current = listener;
-    if (current != null) {
+    if (current == null) {
+      System.err.println("[" + level + "] " + message);
+    } else {
       current.log(message, level);
     }
   }
 
   public static void navigateToUrl(String url) {
-    System.err.println("[URL] " + url);
     Listener current = listener;
-    if (current != null) {
+    if (current == null) {
+      System.err.println("[URL] " + url);
+    } else {
       current.navigateToUrl(url);
     }
   }
 
   public static void closeRequest() {
-    System.err.println("[CLOSE] close request");
     Listener current = listener;
-    if (current != null) {
+    if (current == null) {
+      System.err.println("[CLOSE] close request");
+    } else {
       current.closeRequest();
     }
   }
