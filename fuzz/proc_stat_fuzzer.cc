@@ -55,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(record.p_comm[0] == 'x', "a refused line changed the record");
   }
 
-  // Four bytes of parent id, one state letter, the rest the command name
-  // (without NUL, which the kernel never writes there).
+  // Four bytes of parent id, one byte choosing the state letter, the rest
+  // the command name (without NUL, which the kernel never writes there).
   if (size < 5) return 0;
   const int32_t ppid = Int32(data);
-  const char state = static_cast<char>(data[4]);
-  if (state == '\0') return 0;
+  static constexpr char kStates[] = "RSDZTtWXxKPI";
+  const char state = kStates[data[4] % (sizeof kStates - 1)];
   std::string comm(reinterpret_cast<const char*>(data) + 5, size - 5);
   if (comm.find('\0') != std::string::npos || comm.size() > 64) return 0;
   const std::string kernel_line =
