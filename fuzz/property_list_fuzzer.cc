@@ -22,7 +22,6 @@ namespace {
 
 using osxnatives::InputHandlerSwift;
 using osxnatives::platform::NSPropertyListSerialization;
-using osxnatives::platform::Registry;
 
 void Check(bool condition, const char* what) {
   if (!condition) {
@@ -63,7 +62,7 @@ bool Same(const nlohmann::json& a, const nlohmann::json& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (std::string_view(reinterpret_cast<const char*>(data), size).starts_with("bplist")) return 0;
-  auto& serialization = Registry<NSPropertyListSerialization>::Default();
+  auto& serialization = osxnatives::platform::Get<NSPropertyListSerialization>();
   const auto parsed = serialization.propertyListWithData(
       std::string_view(reinterpret_cast<const char*>(data), size));
   Check(parsed.plist.has_value() != !parsed.error.empty(), "a result needs exactly one of both");

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "platform/linux/proc_stat.h"
+#include "platform/linux/services.h"
 #include "platform/sysctl.h"
 
 namespace osxnatives::platform {
@@ -122,8 +123,7 @@ class ProcProcessTable : public Sysctl {
 
 }  // namespace
 
-template <>
-Sysctl& Registry<Sysctl>::Default() {
+Sysctl& LinuxSysctl() {
   static auto* const table = new ProcProcessTable();
   return *table;
 }
