@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build needs, then runs every check in phases: format,
 # build, the GoogleTest and JUnit suites (and the README's recipes), the C++
-# suites again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# fuzz targets for a bounded time. Each phase prints a heading; the last line
+# suites again under AddressSanitizer and UndefinedBehaviorSanitizer and under
+# ThreadSanitizer, and the fuzz targets for a bounded time. Every build treats
+# warnings as errors. Each phase prints a heading; the last line
 # is "N passed, N failed" over every phase's tests. Exits 1 when anything
 # failed.
 set -uo pipefail
@@ -62,7 +63,8 @@ check_format() {
 }
 
 build() {
-  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSXNATIVES_WERROR=ON \
+    >/dev/null &&
     cmake --build "$root/build" -j "$jobs"
 }
 
@@ -72,15 +74,25 @@ run_tests() {
 
 sanitizer_tests() {
   cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DOSXNATIVES_SANITIZE=ON \
-    -DOSXNATIVES_JAVA=OFF -DOSXNATIVES_BENCH=OFF >/dev/null &&
+    -DOSXNATIVES_WERROR=ON -DOSXNATIVES_JAVA=OFF -DOSXNATIVES_BENCH=OFF >/dev/null &&
     cmake --build "$root/build-asan" -j "$jobs" --target osxnatives_tests &&
     ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs" -L cpp
+}
+
+# Optimised, as ThreadSanitizer is slow; any report fails the test that made it.
+thread_sanitizer_tests() {
+  cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSXNATIVES_TSAN=ON \
+    -DOSXNATIVES_WERROR=ON -DOSXNATIVES_JAVA=OFF -DOSXNATIVES_BENCH=OFF >/dev/null &&
+    cmake --build "$root/build-tsan" -j "$jobs" --target osxnatives_tests &&
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}" \
+      ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -L cpp
 }
 
 phase format check_format
 phase build build
 phase tests run_tests
 phase sanitizers sanitizer_tests
+phase thread-sanitizer thread_sanitizer_tests
 phase fuzzing "$root/scripts/fuzz.sh"
 
 echo

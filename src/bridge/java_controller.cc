@@ -18,7 +18,8 @@ std::recursive_mutex& ClassLock() {
   return *lock;
 }
 
-JavaVM* g_vm = nullptr;  // Guarded by ClassLock().
+JavaVM* g_vm = nullptr;            // Guarded by ClassLock().
+jobject g_class_loader = nullptr;  // Global reference. Guarded by ClassLock().
 
 // A Java exception left pending by a callback (a listener that threw, a class
 // or method that is missing) is reported on standard error and cleared, so the
@@ -30,15 +31,54 @@ bool ClearPendingException(JNIEnv* env) {
   return true;
 }
 
+// `object.name()` of the class `class_name` for a method returning an object.
+// Null, with nothing left pending, when the method is missing or throws.
+jobject CallObjectMethod(JNIEnv* env, jobject object, const char* class_name, const char* name,
+                         const char* signature, jobject argument = nullptr) {
+  ScopedLocalRef<jclass> type(env, env->FindClass(class_name));
+  const jmethodID method =
+      type.get() != nullptr ? env->GetMethodID(type.get(), name, signature) : nullptr;
+  if (method == nullptr) {
+    ClearPendingException(env);
+    return nullptr;
+  }
+  jobject result = argument != nullptr ? env->CallObjectMethod(object, method, argument)
+                                       : env->CallObjectMethod(object, method);
+  if (ClearPendingException(env)) return nullptr;
+  return result;
+}
+
+jobject KeptClassLoader() {
+  std::lock_guard<std::recursive_mutex> lock(ClassLock());
+  return g_class_loader;
+}
+
+// The host class by name; where FindClass cannot see it, through the class
+// loader kept at load. Null, with nothing left pending, when neither has it.
+jclass FindHostClass(JNIEnv* env) {
+  jclass found = env->FindClass(JavaController::kHostClass);
+  if (found != nullptr) return found;
+  const jobject loader = KeptClassLoader();
+  if (loader == nullptr) {
+    ClearPendingException(env);
+    return nullptr;
+  }
+  env->ExceptionClear();  // the class loader below gets the last word
+  ScopedLocalRef<jstring> name(env, env->NewStringUTF(JavaController::kHostClassBinaryName));
+  if (name.get() == nullptr) {
+    ClearPendingException(env);
+    return nullptr;
+  }
+  return static_cast<jclass>(CallObjectMethod(env, loader, "java/lang/ClassLoader", "loadClass",
+                                              "(Ljava/lang/String;)Ljava/lang/Class;", name.get()));
+}
+
 // Looks up the host class and one of its static methods. Returns false (and
 // leaves nothing pending) when either is missing.
 bool FindStaticMethod(JNIEnv* env, const char* name, const char* signature,
                       ScopedLocalRef<jclass>& host_class, jmethodID& method) {
-  host_class.reset(env->FindClass(JavaController::kHostClass));
-  if (host_class.get() == nullptr) {
-    ClearPendingException(env);
-    return false;
-  }
+  host_class.reset(FindHostClass(env));
+  if (host_class.get() == nullptr) return false;
   method = env->GetStaticMethodID(host_class.get(), name, signature);
   if (method == nullptr) {
     ClearPendingException(env);
@@ -93,6 +133,39 @@ void JavaController::setVm(JavaVM* vm) {
   std::lock_guard<std::recursive_mutex> lock(ClassLock());
   g_vm = vm;
   if (vm != nullptr) log("JNI Env set!", "INFO");
+}
+
+void JavaController::rememberClassLoader(JNIEnv* env) {
+  ScopedLocalRef<jobject> loader(env, nullptr);
+  ScopedLocalRef<jclass> host_class(env, env->FindClass(kHostClass));
+  if (host_class.get() != nullptr) {
+    loader.reset(CallObjectMethod(env, host_class.get(), "java/lang/Class", "getClassLoader",
+                                  "()Ljava/lang/ClassLoader;"));
+  } else {
+    env->ExceptionClear();
+    ScopedLocalRef<jclass> thread_class(env, env->FindClass("java/lang/Thread"));
+    const jmethodID current =
+        thread_class.get() != nullptr
+            ? env->GetStaticMethodID(thread_class.get(), "currentThread", "()Ljava/lang/Thread;")
+            : nullptr;
+    ScopedLocalRef<jobject> thread(
+        env,
+        current != nullptr ? env->CallStaticObjectMethod(thread_class.get(), current) : nullptr);
+    if (!ClearPendingException(env) && thread.get() != nullptr) {
+      loader.reset(CallObjectMethod(env, thread.get(), "java/lang/Thread", "getContextClassLoader",
+                                    "()Ljava/lang/ClassLoader;"));
+    }
+  }
+  // A null loader is the bootstrap loader, which FindClass searches anyway.
+  if (loader.get() == nullptr) return;
+  jobject kept = env->NewGlobalRef(loader.get());
+  if (kept == nullptr) {
+    ClearPendingException(env);
+    return;
+  }
+  std::lock_guard<std::recursive_mutex> lock(ClassLock());
+  if (g_class_loader != nullptr) env->DeleteGlobalRef(g_class_loader);
+  g_class_loader = kept;
 }
 
 JNIEnv* JavaController::getJNIEnv() {

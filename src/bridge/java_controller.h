@@ -4,7 +4,10 @@
 // All operations are static and may be called from any thread. A thread the
 // JVM does not know is attached (as a daemon) on its first callback and stays
 // attached until it ends, when it is detached. The host class and its methods
-// are looked up on every callback; nothing else is cached.
+// are looked up by name on every callback. The one thing kept is the class
+// loader that loaded the library: on a thread the library attached, FindClass
+// searches only the system class loader, which cannot see a host class that
+// an application launcher or plugin loader defined.
 #ifndef OSXNATIVES_BRIDGE_JAVA_CONTROLLER_H_
 #define OSXNATIVES_BRIDGE_JAVA_CONTROLLER_H_
 
@@ -17,6 +20,9 @@ namespace osxnatives::bridge {
 class JavaController {
  public:
   static constexpr char kHostClass[] = "com/qor/kestrelgate/osx/natives/OSXNativeProvider";
+  // The same class as ClassLoader.loadClass wants it.
+  static constexpr char kHostClassBinaryName[] =
+      "com.qor.kestrelgate.osx.natives.OSXNativeProvider";
   static constexpr jint kJniVersion = JNI_VERSION_1_6;
 
   JavaController() = delete;
@@ -26,6 +32,14 @@ class JavaController {
   // Stores `vm` under the class lock; when it is not null, logs "JNI Env set!"
   // at "INFO" while still holding the lock.
   static void setVm(JavaVM* vm);
+
+  // Keeps (as a global reference, for the life of the process) the class
+  // loader through which callbacks find the host class when FindClass cannot:
+  // the loader of the host class when FindClass finds it on this thread, else
+  // the thread's context class loader. Call on the loading thread from
+  // JNI_OnLoad, where FindClass searches the loader that loaded the library.
+  // Leaves no Java exception pending; keeps nothing when neither is found.
+  static void rememberClassLoader(JNIEnv* env);
 
   // An environment usable on the calling thread, attaching the thread when the
   // JVM does not know it. Null when no JVM is stored or attaching fails (then

@@ -12,6 +12,10 @@ extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void* /*reserved*/) {
     osxnatives::bridge::InstallJavaHost();
     // Every backend registers its services now, once.
     osxnatives::platform::EnsureInitialized();
+    JNIEnv* env = nullptr;
+    if (vm->GetEnv(reinterpret_cast<void**>(&env), JavaController::kJniVersion) == JNI_OK) {
+      JavaController::rememberClassLoader(env);
+    }
     JavaController::setVm(vm);
   });
   return JavaController::kJniVersion;

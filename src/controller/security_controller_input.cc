@@ -17,7 +17,7 @@ namespace {
 // lockdown (from one native call to another) and must outlive neither: the
 // handler's own operations stay exactly lockdown and unlock.
 struct LockdownLock {
-  std::mutex mutex;  // serialises the start and stop calls that take or drop `held`
+  std::mutex mutex;  // held across each whole start and stop, displays included
   std::unique_ptr<platform::HeldFolderLock> held;
 };
 
@@ -69,32 +69,31 @@ std::shared_ptr<DisplayHandlerSwift> SecurityControllerSwift::sharedDisplayHandl
   return *handler;
 }
 
+// The displays are captured and released under the same mutex as the handler
+// runs: otherwise a stop overlapping a start could release before the start
+// captures, and leave a display captured after the unlock.
 void SecurityControllerSwift::startInputHandler() {
   const std::shared_ptr<InputHandlerSwift> handler = sharedInputHandler();
-  {
-    LockdownLock& lockdown = Lockdown();
-    std::lock_guard guard(lockdown.mutex);
-    if (!handler->serviceRunning() && handler->inputDisabled()) {
-      handler->setSettingsHeldElsewhere(TakeSettingsLock(lockdown));
-    }
-    handler->start();
+  LockdownLock& lockdown = Lockdown();
+  std::lock_guard guard(lockdown.mutex);
+  if (!handler->serviceRunning() && handler->inputDisabled()) {
+    handler->setSettingsHeldElsewhere(TakeSettingsLock(lockdown));
   }
+  handler->start();
   sharedDisplayHandler()->captureDisplay();
 }
 
 void SecurityControllerSwift::stopInputHandler() {
   const std::shared_ptr<InputHandlerSwift> handler = sharedInputHandler();
-  {
-    LockdownLock& lockdown = Lockdown();
-    std::lock_guard guard(lockdown.mutex);
-    if (handler->serviceRunning()) {
-      // Taken again when the lockdown had to go on without it.
-      handler->setSettingsHeldElsewhere(TakeSettingsLock(lockdown));
-    }
-    handler->stop();
-    if (!handler->serviceRunning()) {
-      lockdown.held.reset();
-    }
+  LockdownLock& lockdown = Lockdown();
+  std::lock_guard guard(lockdown.mutex);
+  if (handler->serviceRunning()) {
+    // Taken again when the lockdown had to go on without it.
+    handler->setSettingsHeldElsewhere(TakeSettingsLock(lockdown));
+  }
+  handler->stop();
+  if (!handler->serviceRunning()) {
+    lockdown.held.reset();
   }
   sharedDisplayHandler()->releaseDisplay();
 }

@@ -76,6 +76,8 @@ class SecurityControllerSwift {
   // InternalInconsistencyException. Blocks until the lock commands exited.
   // A lockdown holds the settings lock (input/settings_lock.h) until the
   // matching `stopInputHandler`, waiting at most kSettingsLockWait for it.
+  // Thread-safe: each start and stop runs whole, displays included, under one
+  // process-wide lock.
   static void startInputHandler();
   // `stop` of the input handler, then `releaseDisplay`. Blocks until the
   // unlock commands exited. Lets the settings lock go.

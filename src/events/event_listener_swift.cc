@@ -49,6 +49,12 @@ void EventListenerSwift::startMonitoring(std::string_view deliveryMode,
   auto& events = platform::Get<platform::NSEvent>();
   const std::shared_ptr<const EventListenerSwift> self = shared_from_this();
   const std::string mode = Lowercased(deliveryMode);
+  // One lock across the whole start: a stop or start on another thread sees
+  // either none or all of this start's monitors.
+  std::lock_guard<std::mutex> lock(mutex_);
+  // The tokens of a start that no stop followed are about to be replaced;
+  // their monitors go first, or nothing could ever remove them again.
+  if (installed_) RemoveHeldMonitors(events);
   Monitors installed;
   if (Same(mode, "op")) {
     installed.globalKeyDownMonitor = events.addGlobalMonitorForEventsMatchingMask(
@@ -73,7 +79,6 @@ void EventListenerSwift::startMonitoring(std::string_view deliveryMode,
   installed.pressureMonitor = events.addLocalMonitorForEventsMatchingMask(
       platform::kEventMaskPressure, [](const Event&) { return std::optional<Event>(); });
 
-  std::lock_guard<std::mutex> lock(mutex_);
   // In mode "op" and "ap" for "facebook" the global field is replaced; in any
   // other mode it keeps what an earlier start stored there.
   if (installed.globalKeyDownMonitor) {
@@ -84,14 +89,20 @@ void EventListenerSwift::startMonitoring(std::string_view deliveryMode,
   monitors_.keyDownMonitor = installed.keyDownMonitor;
   monitors_.otherMouseDownAndGestureMonitor = installed.otherMouseDownAndGestureMonitor;
   monitors_.pressureMonitor = installed.pressureMonitor;
+  installed_ = true;
 }
 
 void EventListenerSwift::stopMonitoring() {
-  const Monitors held = monitors();
   auto& events = platform::Get<platform::NSEvent>();
+  std::lock_guard<std::mutex> lock(mutex_);
+  RemoveHeldMonitors(events);
+  installed_ = false;
+}
+
+void EventListenerSwift::RemoveHeldMonitors(platform::NSEvent& events) {
   for (const auto* field :
-       {&held.keyDownMonitor, &held.globalKeyDownMonitor, &held.leftMouseDownMonitor,
-        &held.otherMouseDownAndGestureMonitor, &held.pressureMonitor}) {
+       {&monitors_.keyDownMonitor, &monitors_.globalKeyDownMonitor, &monitors_.leftMouseDownMonitor,
+        &monitors_.otherMouseDownAndGestureMonitor, &monitors_.pressureMonitor}) {
     if (field->has_value()) events.removeMonitor(**field);
   }
 }

@@ -64,15 +64,21 @@ class EventListenerSwift : public std::enable_shared_from_this<EventListenerSwif
   // Installs the monitors: a global key-down monitor in mode "op" (companion
   // handler) or in mode "ap" with client "facebook" (Webex handler), then the
   // local key-down, other-mouse-down-and-gesture and pressure monitors. Mode
-  // and client are compared case-insensitively. Tokens from an earlier start
-  // are replaced without removing their monitors. The handlers keep this
-  // listener alive while installed, so it must be owned by a shared_ptr.
-  // Called on a Java thread; the handlers run on the platform's main thread
-  // and read only the values captured here.
+  // and client are compared case-insensitively. When an earlier start was not
+  // followed by a stop, its monitors are removed first (as a stop would), then
+  // their tokens replaced. The handlers keep this listener alive while
+  // installed, so it must be owned by a shared_ptr. Called on a Java thread;
+  // the handlers run on the platform's main thread and read only the values
+  // captured here.
   void startMonitoring(std::string_view deliveryMode, std::optional<std::string_view> client,
                        bool isSystemTest);
   // Removes every monitor whose token a field holds, in the order key-down,
   // global key-down, left-mouse-down, other-mouse-down-and-gesture, pressure.
+  // The fields keep their tokens.
+  //
+  // Starts and stops may overlap on several threads: each runs whole under
+  // one lock, so whatever the order, no monitor stays installed after the
+  // last stop.
   void stopMonitoring();
 
   // A snapshot of the monitor fields. Thread-safe.
@@ -101,9 +107,13 @@ class EventListenerSwift : public std::enable_shared_from_this<EventListenerSwif
   // Brings the browser forward when the frontmost application is `companion`.
   void ReturnFromCompanion(std::string_view companion) const;
   static void Activate(const platform::RunningApplication& application);
+  // Hands every token held in a field to `events.removeMonitor`, in stop
+  // order. Call with mutex_ held.
+  void RemoveHeldMonitors(platform::NSEvent& events);
 
   mutable std::mutex mutex_;
-  Monitors monitors_;  // Guarded by mutex_.
+  Monitors monitors_;       // Guarded by mutex_.
+  bool installed_ = false;  // A start has run since the last stop. Guarded by mutex_.
 };
 
 // `text` lower-cased by the Unicode default case mapping (no locale).

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <latch>
 #include <thread>
+#include <vector>
 
 #include "controller/security_controller_swift.h"
+#include "input/input_handler_swift.h"
+#include "platform/sim/displays.h"
+#include "platform/sim/main_thread.h"
 #include "platform/sim/presentation.h"
+#include "tests/input/lockdown_support.h"
 #include "tests/support/sim_desktop.h"
 
 namespace osxnatives {
@@ -108,6 +114,52 @@ TEST(SharedControllerTest, ConcurrentFirstAccessYieldsOneInstance) {
   for (auto& thread : threads) thread.join();
   for (auto* controller : seen) EXPECT_EQ(controller, seen[0]);
   EXPECT_NE(seen[0], nullptr);
+}
+
+// Runs every function on a thread of its own, all released at once, and
+// waits for them.
+void Overlap(const std::vector<std::function<void()>>& calls) {
+  std::latch ready(static_cast<std::ptrdiff_t>(calls.size()));
+  std::vector<std::thread> threads;
+  for (const auto& call : calls) {
+    threads.emplace_back([&ready, &call] {
+      ready.arrive_and_wait();
+      call();
+    });
+  }
+  for (auto& thread : threads) thread.join();
+}
+
+// Starts and stops overlapping on several threads. Whatever the order they
+// take, the displays are captured exactly while the desktop is locked down,
+// and the last stop leaves no display captured and no monitor installed.
+TEST(OverlappingLockdownTest, DisplaysFollowTheLockdownAndTheLastStopLeavesNothing) {
+  testing::Lockdown lockdown;
+  testing::CapturedStdout stdout_lines;
+  TestDesktop desktop(R"({"displays": [{"id": 1, "main": true}, {"id": 2}, {"id": 3}]})");
+  platform::sim::SimDisplays displays(desktop.desktop());
+  platform::sim::SimMainThread main_thread(desktop.desktop());
+  ScopedOverride<platform::CGDisplay> use_displays(&displays);
+  ScopedOverride<platform::NSScreen> use_screens(&displays);
+  ScopedOverride<platform::NSEvent> use_events(&main_thread);
+  SecurityControllerSwift::sharedInputHandler()->setNotificationCenter(lockdown.center);
+  const auto& shared = SecurityControllerSwift::shared();
+  const auto start_listener = [&shared] {
+    shared->startEventListenerWithDeliveryMode("op", "", false);
+  };
+
+  for (int trial = 0; trial < 20; ++trial) {
+    Overlap({SecurityControllerSwift::startInputHandler, SecurityControllerSwift::stopInputHandler,
+             start_listener, start_listener, [&shared] { shared->stopEventListener(); }});
+    const bool locked = SecurityControllerSwift::sharedInputHandler()->serviceRunning();
+    EXPECT_EQ(displays.captured().empty(), !locked) << "trial " << trial;
+
+    Overlap({SecurityControllerSwift::stopInputHandler, [&shared] { shared->stopEventListener(); },
+             SecurityControllerSwift::stopInputHandler});
+    EXPECT_EQ(displays.captured(), std::vector<platform::CGDirectDisplayID>{}) << "trial " << trial;
+    EXPECT_EQ(main_thread.monitor_count(), 0U) << "trial " << trial;
+    EXPECT_FALSE(SecurityControllerSwift::sharedInputHandler()->serviceRunning());
+  }
 }
 
 }  // namespace

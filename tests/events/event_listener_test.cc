@@ -357,27 +357,42 @@ TEST(StopMonitoringTest, WithoutStartRemovesNothing) {
   EXPECT_TRUE(RemovedMonitors(sim.test_).empty());
 }
 
-TEST(StopMonitoringTest, FieldsKeepTheirTokensAndAStartAfterAStopReplacesThem) {
+// The held tokens in stop order.
+std::vector<uint64_t> Held(const EventListenerSwift::Monitors& m) {
+  std::vector<uint64_t> ids;
+  for (const auto& token : {m.keyDownMonitor, m.globalKeyDownMonitor, m.leftMouseDownMonitor,
+                            m.otherMouseDownAndGestureMonitor, m.pressureMonitor}) {
+    if (token) ids.push_back(token->id);
+  }
+  return ids;
+}
+
+TEST(StopMonitoringTest, FieldsKeepTheirTokensAndAStartNeverLeavesTheEarlierSetInstalled) {
   SimPlatform sim(Desktop());
   auto listener = std::make_shared<EventListenerSwift>();
   listener->startMonitoring("op", "", false);
-  listener->startMonitoring("op", "", false);  // the first set stays installed
-  EXPECT_EQ(sim.main_thread_.monitor_count(), 8U);
   const EventListenerSwift::Monitors first = listener->monitors();
-  listener->stopMonitoring();
+  listener->startMonitoring("op", "", false);  // no stop in between: the first set goes
+  EXPECT_EQ(RemovedMonitors(sim.test_), Held(first));
   EXPECT_EQ(sim.main_thread_.monitor_count(), 4U);
-  EXPECT_EQ(listener->monitors().keyDownMonitor, first.keyDownMonitor);
-  listener->stopMonitoring();  // hands the same tokens to the platform again
-  const std::vector<uint64_t> removed = RemovedMonitors(sim.test_);
-  ASSERT_EQ(removed.size(), 8U);
-  EXPECT_TRUE(std::equal(removed.begin(), removed.begin() + 4, removed.begin() + 4));
 
-  listener->startMonitoring("ap", "", false);
   const EventListenerSwift::Monitors second = listener->monitors();
-  EXPECT_NE(second.keyDownMonitor, first.keyDownMonitor);
+  listener->stopMonitoring();
+  EXPECT_EQ(sim.main_thread_.monitor_count(), 0U);
+  EXPECT_EQ(Held(listener->monitors()), Held(second));
+  listener->stopMonitoring();  // hands the same tokens to the platform again
+  std::vector<uint64_t> removed = Held(first);
+  const std::vector<uint64_t> second_set = Held(second);
+  for (int i = 0; i < 2; ++i) removed.insert(removed.end(), second_set.begin(), second_set.end());
+  EXPECT_EQ(RemovedMonitors(sim.test_), removed);
+
+  listener->startMonitoring("ap", "", false);  // after a stop: removes nothing
+  EXPECT_EQ(RemovedMonitors(sim.test_), removed);
+  const EventListenerSwift::Monitors third = listener->monitors();
+  EXPECT_NE(third.keyDownMonitor, second.keyDownMonitor);
   // Mode "ap" without "facebook" leaves the global field as it was.
-  EXPECT_EQ(second.globalKeyDownMonitor, first.globalKeyDownMonitor);
-  EXPECT_EQ(sim.main_thread_.monitor_count(), 7U);
+  EXPECT_EQ(third.globalKeyDownMonitor, second.globalKeyDownMonitor);
+  EXPECT_EQ(sim.main_thread_.monitor_count(), 3U);
 }
 
 TEST(StartMonitoringTest, HandlersKeepTheListenerAliveUntilRemoved) {
@@ -420,8 +435,9 @@ TEST(StartMonitoringTest, RefusedMonitorsLeaveTheFieldsAbsent) {
   const EventListenerSwift::Monitors fields = listener->monitors();
   EXPECT_FALSE(fields.keyDownMonitor || fields.globalKeyDownMonitor ||
                fields.otherMouseDownAndGestureMonitor || fields.pressureMonitor);
+  const int removals = refusing.removals;  // the first set's, before the refused start
   listener->stopMonitoring();
-  EXPECT_EQ(refusing.removals, 0);
+  EXPECT_EQ(refusing.removals, removals);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The kernel process table on Linux: one record per /proc/<pid> folder, read
-// from /proc/<pid>/stat ("pid (comm) state ppid ..."). The command name may
-// hold blanks and parentheses, so the line is split at its last ')'.
+// from /proc/<pid>/stat.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +11,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/linux/proc_stat.h"
 #include "platform/linux/services.h"
 #include "platform/sysctl.h"
 
@@ -52,31 +52,7 @@ bool ReadRecord(int proc_fd, int32_t pid, KinfoProc& record) {
   if (length <= 0) {
     return false;
   }
-  line[length] = '\0';
-
-  char* open = static_cast<char*>(std::memchr(line, '(', static_cast<size_t>(length)));
-  char* close_paren = static_cast<char*>(memrchr(line, ')', static_cast<size_t>(length)));
-  if (open == nullptr || close_paren == nullptr || close_paren < open) {
-    return false;
-  }
-  // ") S ppid"
-  const char* rest = close_paren + 1;
-  if (rest[0] != ' ' || rest[1] == '\0' || rest[2] != ' ') {
-    return false;
-  }
-  char* end = nullptr;
-  const long ppid = std::strtol(rest + 3, &end, 10);
-  if (end == rest + 3) {
-    return false;
-  }
-
-  record = KinfoProc{};
-  record.p_pid = pid;
-  record.e_ppid = static_cast<int32_t>(ppid);
-  const size_t name_length =
-      std::min(static_cast<size_t>(close_paren - open - 1), kCommandNameSize - 1);
-  std::memcpy(record.p_comm.data(), open + 1, name_length);
-  return true;
+  return ParseProcStatLine(std::string_view(line, static_cast<size_t>(length)), pid, record);
 }
 
 // The size of the table without walking it: procfs reports its root's link

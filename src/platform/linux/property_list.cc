@@ -12,7 +12,20 @@
 namespace osxnatives::platform {
 namespace {
 
-using PlistOwner = std::unique_ptr<void, decltype(&plist_free)>;
+// libplist hands out nodes, and malloc'ed keys, iterators and texts, that the
+// caller frees. These own them, so that nothing leaks when a conversion throws
+// half-way (an allocation that fails, a JSON value of an unexpected type).
+struct NodeFree {
+  void operator()(plist_t node) const { plist_free(node); }
+};
+struct MallocFree {
+  void operator()(void* memory) const {
+    std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc): libplist allocates with malloc
+  }
+};
+using PlistNode = std::unique_ptr<void, NodeFree>;
+using PlistIterator = std::unique_ptr<void, MallocFree>;
+using PlistText = std::unique_ptr<char, MallocFree>;
 
 std::string Base64(const char* data, uint64_t length) {
   static constexpr char kAlphabet[] =
@@ -86,19 +99,22 @@ nlohmann::json ToJson(plist_t node, int depth) {
     }
     case PLIST_DICT: {
       nlohmann::json object = nlohmann::json::object();
-      plist_dict_iter it = nullptr;
-      plist_dict_new_iter(node, &it);
+      plist_dict_iter raw_iterator = nullptr;
+      plist_dict_new_iter(node, &raw_iterator);
+      const PlistIterator iterator(raw_iterator);
+      if (iterator == nullptr) {
+        return object;
+      }
       for (;;) {
-        char* key = nullptr;
+        char* raw_key = nullptr;
         plist_t value = nullptr;
-        plist_dict_next_item(node, it, &key, &value);
+        plist_dict_next_item(node, iterator.get(), &raw_key, &value);
+        const PlistText key(raw_key);
         if (key == nullptr) {
           break;
         }
-        object[key] = ToJson(value, depth + 1);
-        std::free(key);  // NOLINT(cppcoreguidelines-no-malloc): libplist allocates with malloc
+        object[key.get()] = ToJson(value, depth + 1);
       }
-      std::free(it);  // NOLINT(cppcoreguidelines-no-malloc)
       return object;
     }
     default:
@@ -106,34 +122,35 @@ nlohmann::json ToJson(plist_t node, int depth) {
   }
 }
 
-plist_t FromJson(const nlohmann::json& value) {
+PlistNode FromJson(const nlohmann::json& value) {
   switch (value.type()) {
     case nlohmann::json::value_t::object: {
-      plist_t dict = plist_new_dict();
+      PlistNode dict(plist_new_dict());
       for (const auto& [key, item] : value.items()) {
-        plist_dict_set_item(dict, key.c_str(), FromJson(item));
+        // The dictionary takes the item over.
+        plist_dict_set_item(dict.get(), key.c_str(), FromJson(item).release());
       }
       return dict;
     }
     case nlohmann::json::value_t::array: {
-      plist_t array = plist_new_array();
+      PlistNode array(plist_new_array());
       for (const auto& item : value) {
-        plist_array_append_item(array, FromJson(item));
+        plist_array_append_item(array.get(), FromJson(item).release());
       }
       return array;
     }
     case nlohmann::json::value_t::string:
-      return plist_new_string(value.get_ref<const std::string&>().c_str());
+      return PlistNode(plist_new_string(value.get_ref<const std::string&>().c_str()));
     case nlohmann::json::value_t::boolean:
-      return plist_new_bool(value.get<bool>() ? 1 : 0);
+      return PlistNode(plist_new_bool(value.get<bool>() ? 1 : 0));
     case nlohmann::json::value_t::number_integer:
-      return plist_new_uint(static_cast<uint64_t>(value.get<int64_t>()));
+      return PlistNode(plist_new_uint(static_cast<uint64_t>(value.get<int64_t>())));
     case nlohmann::json::value_t::number_unsigned:
-      return plist_new_uint(value.get<uint64_t>());
+      return PlistNode(plist_new_uint(value.get<uint64_t>()));
     case nlohmann::json::value_t::number_float:
-      return plist_new_real(value.get<double>());
+      return PlistNode(plist_new_real(value.get<double>()));
     default:
-      return plist_new_string("");
+      return PlistNode(plist_new_string(""));
   }
 }
 
@@ -145,23 +162,22 @@ class LibPlistSerialization : public NSPropertyListSerialization {
     if (data.empty() || data.size() > std::numeric_limits<uint32_t>::max()) {
       return {std::nullopt, kNotAPropertyList};
     }
-    plist_t root = nullptr;
-    plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root);
+    plist_t raw_root = nullptr;
+    plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &raw_root);
+    const PlistNode root(raw_root);
     if (root == nullptr) {
       return {std::nullopt, kNotAPropertyList};
     }
-    PlistOwner owner(root, &plist_free);
-    return {ToJson(root, 0), ""};
+    return {ToJson(root.get(), 0), ""};
   }
 
   std::string xmlDataWithPropertyList(const nlohmann::json& plist) override {
-    PlistOwner root(FromJson(plist), &plist_free);
-    char* xml = nullptr;
+    const PlistNode root = FromJson(plist);
+    char* raw_xml = nullptr;
     uint32_t length = 0;
-    plist_to_xml(root.get(), &xml, &length);
-    std::string text = xml != nullptr ? std::string(xml, length) : std::string();
-    std::free(xml);  // NOLINT(cppcoreguidelines-no-malloc): libplist allocates with malloc
-    return text;
+    plist_to_xml(root.get(), &raw_xml, &length);
+    const PlistText xml(raw_xml);
+    return xml != nullptr ? std::string(xml.get(), length) : std::string();
   }
 };
 

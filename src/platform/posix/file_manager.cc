@@ -178,7 +178,11 @@ class PosixFileManager : public NSFileManager {
     const std::filesystem::path target(path);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Appended piece by piece: `"." + name` trips a false -Wrestrict in GCC 12 at -O3.
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".XXXXXX";
+    std::string temporary = (folder / name).string();
     Descriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0) {
       return ErrnoText("Could not create a file in", folder.string(), errno);

@@ -144,10 +144,25 @@ final class ChildHost {
 
   Child start(String... actions) throws IOException, URISyntaxException {
     String classpath = location(OSXNativeProvider.class) + ":" + location(NativeChild.class);
+    return launch(List.of("-cp", classpath, NativeChild.class.getName()), actions);
+  }
+
+  /**
+   * Like {@link #start}, with the host class and NativeChild loaded by a class loader of the
+   * child's own ({@link OwnLoaderChild}); the JVM's class path holds only the test classes.
+   */
+  Child startInOwnLoader(String... actions) throws IOException, URISyntaxException {
+    String loaderPath = location(OSXNativeProvider.class) + ":" + location(NativeChild.class);
+    return launch(
+        List.of("-cp", location(OwnLoaderChild.class), OwnLoaderChild.class.getName(), loaderPath),
+        actions);
+  }
+
+  private Child launch(List<String> main, String... actions) throws IOException {
     List<String> command = new ArrayList<>(List.of(
         Path.of(System.getProperty("java.home"), "bin", "java").toString(), "-Xcheck:jni",
-        "-Djava.library.path=" + System.getProperty("java.library.path"), "-cp", classpath,
-        NativeChild.class.getName()));
+        "-Djava.library.path=" + System.getProperty("java.library.path")));
+    command.addAll(main);
     command.addAll(List.of(actions));
     ProcessBuilder builder = new ProcessBuilder(command);
     builder.environment().put("HOME", home.toString());
@@ -161,7 +176,15 @@ final class ChildHost {
 
   /** Runs a child to its end and checks that it exited cleanly without JNI warnings. */
   Child run(String... actions) throws Exception {
-    Child child = start(actions);
+    return finished(start(actions));
+  }
+
+  /** Runs a child in a class loader of its own ({@link #startInOwnLoader}), as {@link #run}. */
+  Child runInOwnLoader(String... actions) throws Exception {
+    return finished(startInOwnLoader(actions));
+  }
+
+  private Child finished(Child child) throws Exception {
     assertEquals(0, child.finish(), () -> "child failed: " + readQuietly(child.stderr));
     assertFalse(Files.readString(child.stderr).contains("WARNING in native method"));
     return child;

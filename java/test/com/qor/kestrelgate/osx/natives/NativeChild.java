@@ -7,7 +7,9 @@ package com.qor.kestrelgate.osx.natives;
  * <p>Actions: {@code lock} (startInputHandler), {@code unlock} (stopInputHandler), {@code count}
  * (prints "RESULT count N"), {@code name} (prints "RESULT name X" or "RESULT name null"), {@code
  * hang} (prints "HANGING" and waits until killed), {@code camera} (requestCameraPermission, then
- * waits for the answer, which arrives on a thread the library attached itself).
+ * waits for the answer, which arrives on a thread the library attached itself), {@code url}
+ * (startAppDelegation, then waits for the first URL from the platform's main thread and prints
+ * "RESULT url X").
  */
 public final class NativeChild {
   private NativeChild() {}
@@ -28,6 +30,16 @@ public final class NativeChild {
               c -> c.text() != null && c.text().startsWith("Camera ")), 30)) {
             throw new IllegalStateException("no camera answer");
           }
+        }
+        case "url" -> {
+          Recorder recorder = new Recorder();
+          OSXNativeProvider.setListener(recorder);
+          OSXNativeProvider.startAppDelegation();
+          if (!recorder.await(calls -> calls.stream().anyMatch(c -> c.kind().equals("url")), 30)) {
+            throw new IllegalStateException("no URL");
+          }
+          say("RESULT url " + recorder.calls().stream()
+              .filter(c -> c.kind().equals("url")).findFirst().orElseThrow().text());
         }
         case "hang" -> {
           say("HANGING");
