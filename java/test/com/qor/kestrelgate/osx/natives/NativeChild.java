@@ -7,7 +7,8 @@ package com.qor.kestrelgate.osx.natives;
  * <p>Actions: {@code lock} (startInputHandler), {@code unlock} (stopInputHandler), {@code count}
  * (prints "RESULT count N"), {@code name} (prints "RESULT name X" or "RESULT name null"), {@code
  * hang} (prints "HANGING" and waits until killed), {@code camera} (requestCameraPermission, then
- * waits for the answer, which arrives on a thread the library attached itself), {@code url}
+ * waits for the answer, which arrives on a thread the library attached itself, and prints "RESULT
+ * camera X"), {@code url}
  * (startAppDelegation, then waits for the first URL from the platform's main thread and prints
  * "RESULT url X").
  */
@@ -30,6 +31,9 @@ public final class NativeChild {
               c -> c.text() != null && c.text().startsWith("Camera ")), 30)) {
             throw new IllegalStateException("no camera answer");
           }
+          say("RESULT camera " + recorder.calls().stream()
+              .filter(c -> c.text() != null && c.text().startsWith("Camera "))
+              .findFirst().orElseThrow().text());
         }
         case "url" -> {
           Recorder recorder = new Recorder();
