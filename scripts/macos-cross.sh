@@ -84,7 +84,9 @@ for slice in "${slices[@]}"; do
     fail "$arch: exported symbols:"$'\n'"$exports"
   fi
 
-  dylibs=$(llvm-objdump$v --macho --dylibs-used "$thin" | tail -n +2 | awk '{print $1}')
+  # The list starts with the library's own id.
+  dylibs=$(llvm-objdump$v --macho --dylibs-used "$thin" | tail -n +2 | awk '{print $1}' |
+    grep -vxF "$id" || true)
   for framework in AppKit ApplicationServices AVFoundation CoreFoundation IOKit; do
     grep -q "/$framework.framework/" <<<"$dylibs" || fail "$arch: $framework is not linked"
   done
