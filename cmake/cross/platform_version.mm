@@ -19,6 +19,7 @@ constexpr uint32_t kPlatformMacOS = 1;
 
 // Returns 1 when the running system is macOS `major`.`minor`.`subminor` or later, else 0;
 // 0 for any platform other than macOS. Thread-safe; reads the version once per process.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name the compiler emits calls to.
 extern "C" __attribute__((visibility("hidden"))) int32_t __isPlatformVersionAtLeast(
     uint32_t platform, uint32_t major, uint32_t minor, uint32_t subminor) {
   if (platform != kPlatformMacOS) return 0;
