@@ -3,15 +3,15 @@
 
 #include "bridge/boundary.h"
 #include "bridge/java_controller.h"
-#include "platform/sim/desktop.h"
+#include "platform/registry.h"
 
 using osxnatives::bridge::JavaController;
 
 extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void* /*reserved*/) {
   osxnatives::bridge::Guarded("JNI_OnLoad", [vm] {
     osxnatives::bridge::InstallJavaHost();
-    // The simulated desktop reads its scenario and journal settings now, once.
-    osxnatives::platform::sim::Desktop::Instance();
+    // Every backend registers its services now, once.
+    osxnatives::platform::EnsureInitialized();
     JavaController::setVm(vm);
   });
   return JavaController::kJniVersion;

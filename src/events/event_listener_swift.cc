@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "common/host.h"
-#include "common/unicode_text.h"
 #include "platform/ns_application.h"
 #include "platform/ns_operating_system_version.h"
+#include "platform/unicode_text.h"
 
 namespace osxnatives {
 

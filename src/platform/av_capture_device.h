@@ -33,9 +33,6 @@ class AVCaptureDevice {
                                          std::function<void(bool granted)> completionHandler) = 0;
 };
 
-template <>
-AVCaptureDevice& Registry<AVCaptureDevice>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_AV_CAPTURE_DEVICE_H_

@@ -17,9 +17,6 @@ class AXTrust {
   virtual bool AXIsProcessTrustedWithOptions(bool prompt) = 0;
 };
 
-template <>
-AXTrust& Registry<AXTrust>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_AX_TRUST_H_

@@ -56,9 +56,6 @@ class CFBundles {
   virtual std::unique_ptr<CFBundleRef> CFBundleCreate(std::string_view bundle_path) = 0;
 };
 
-template <>
-CFBundles& Registry<CFBundles>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_CF_BUNDLE_H_

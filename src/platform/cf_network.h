@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/registry.h"
 
@@ -22,8 +24,15 @@ class CFNetwork {
   virtual std::optional<nlohmann::json> CopySystemProxySettings() = 0;
 };
 
-template <>
-CFNetwork& Registry<CFNetwork>::Default();
+// {"__SCOPED__": {<name>: {}, …}}: proxy settings in which each of `names`
+// carries settings of its own (empty ones).
+inline nlohmann::json ScopedProxySettings(const std::vector<std::string>& names) {
+  nlohmann::json scoped = nlohmann::json::object();
+  for (const auto& name : names) {
+    scoped[name] = nlohmann::json::object();
+  }
+  return nlohmann::json{{kSCPropNetProxiesScoped, std::move(scoped)}};
+}
 
 }  // namespace osxnatives::platform
 

@@ -47,11 +47,6 @@ class NSScreen {
   virtual std::optional<std::string> mainScreenLocalizedName() = 0;
 };
 
-template <>
-CGDisplay& Registry<CGDisplay>::Default();
-template <>
-NSScreen& Registry<NSScreen>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_CG_DISPLAY_H_

@@ -38,9 +38,6 @@ class CGWindowList {
       uint32_t option, uint32_t relativeToWindow) = 0;
 };
 
-template <>
-CGWindowList& Registry<CGWindowList>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_CG_WINDOW_LIST_H_

@@ -41,9 +41,6 @@ class FolderLock {
       const std::string& folder, std::chrono::milliseconds timeout) = 0;
 };
 
-template <>
-FolderLock& Registry<FolderLock>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_FILE_LOCK_H_

@@ -32,9 +32,6 @@ class IORegistry {
       std::string_view className) = 0;
 };
 
-template <>
-IORegistry& Registry<IORegistry>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_IO_KIT_H_

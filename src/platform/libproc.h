@@ -23,9 +23,6 @@ class LibProc {
   virtual int proc_pidpath(int32_t pid, char* buffer, uint32_t size) = 0;
 };
 
-template <>
-LibProc& Registry<LibProc>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_LIBPROC_H_

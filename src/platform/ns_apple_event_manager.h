@@ -105,9 +105,6 @@ class NSAppleEventManager {
                                FourCharCode eventID) = 0;
 };
 
-template <>
-NSAppleEventManager& Registry<NSAppleEventManager>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_APPLE_EVENT_MANAGER_H_

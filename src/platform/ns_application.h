@@ -37,9 +37,6 @@ class NSApplication {
   virtual void YieldActivationToApplication(std::string_view bundleIdentifier) = 0;
 };
 
-template <>
-NSApplication& Registry<NSApplication>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_APPLICATION_H_

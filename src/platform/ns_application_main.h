@@ -14,9 +14,6 @@ class ApplicationMain {
   virtual int Run(int argc, char** argv) = 0;
 };
 
-template <>
-ApplicationMain& Registry<ApplicationMain>::Default();
-
 // `NSApplicationMain(argc, argv)`.
 inline int NSApplicationMain(int argc, char** argv) {
   return Get<ApplicationMain>().Run(argc, argv);

@@ -20,9 +20,6 @@ class NSBundle {
   virtual nlohmann::json infoDictionary() = 0;
 };
 
-template <>
-NSBundle& Registry<NSBundle>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_BUNDLE_H_

@@ -79,9 +79,6 @@ class NSEvent {
   virtual void removeMonitor(EventMonitor monitor) = 0;
 };
 
-template <>
-NSEvent& Registry<NSEvent>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_EVENT_H_

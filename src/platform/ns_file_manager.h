@@ -50,9 +50,6 @@ class NSFileManager {
   virtual std::optional<std::string> removeItemAtPath(const std::string& path) = 0;
 };
 
-template <>
-NSFileManager& Registry<NSFileManager>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_FILE_MANAGER_H_

@@ -16,9 +16,6 @@ class SystemLog {
   virtual void Write(std::string_view text) = 0;
 };
 
-template <>
-SystemLog& Registry<SystemLog>::Default();
-
 // `NSLog(@"%@", text)`.
 inline void NSLog(std::string_view text) { Get<SystemLog>().Write(text); }
 

@@ -30,9 +30,6 @@ class OperatingSystemVersionInfo {
   virtual NSOperatingSystemVersion operatingSystemVersion() = 0;
 };
 
-template <>
-OperatingSystemVersionInfo& Registry<OperatingSystemVersionInfo>::Default();
-
 // `[[NSProcessInfo processInfo] isOperatingSystemAtLeastVersion:version]`.
 inline bool isOperatingSystemAtLeastVersion(const NSOperatingSystemVersion& version) {
   return Get<OperatingSystemVersionInfo>().operatingSystemVersion() >= version;

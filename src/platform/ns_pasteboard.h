@@ -13,9 +13,6 @@ class NSPasteboard {
   virtual void ClearContents() = 0;
 };
 
-template <>
-NSPasteboard& Registry<NSPasteboard>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_PASTEBOARD_H_

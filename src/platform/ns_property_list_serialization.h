@@ -36,9 +36,6 @@ class NSPropertyListSerialization {
   virtual std::string xmlDataWithPropertyList(const nlohmann::json& plist) = 0;
 };
 
-template <>
-NSPropertyListSerialization& Registry<NSPropertyListSerialization>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_PROPERTY_LIST_SERIALIZATION_H_

@@ -30,9 +30,6 @@ class NSTask {
                                     const std::vector<std::string>& arguments) = 0;
 };
 
-template <>
-NSTask& Registry<NSTask>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_TASK_H_

@@ -26,9 +26,6 @@ class PipedTask {
       const std::string& executable, const std::vector<std::string>& arguments) = 0;
 };
 
-template <>
-PipedTask& Registry<PipedTask>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_TASK_PIPE_H_

@@ -15,9 +15,6 @@ class NSThread {
   virtual void sleepForTimeInterval(double seconds) = 0;
 };
 
-template <>
-NSThread& Registry<NSThread>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_THREAD_H_

@@ -27,9 +27,6 @@ class NSUserDefaults {
   virtual std::unique_ptr<UserDefaultsSuite> InitWithSuiteName(std::string_view suite) = 0;
 };
 
-template <>
-NSUserDefaults& Registry<NSUserDefaults>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_USER_DEFAULTS_H_

@@ -42,9 +42,6 @@ class NSUserNotificationCenter {
 };
 
 // `[NSUserNotificationCenter defaultUserNotificationCenter]`.
-template <>
-NSUserNotificationCenter& Registry<NSUserNotificationCenter>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_USER_NOTIFICATION_CENTER_H_

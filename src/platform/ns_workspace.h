@@ -47,9 +47,6 @@ class NSWorkspace {
   virtual bool activateWithOptions(const RunningApplication& application, uint64_t options) = 0;
 };
 
-template <>
-NSWorkspace& Registry<NSWorkspace>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_NS_WORKSPACE_H_

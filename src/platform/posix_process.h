@@ -22,9 +22,6 @@ class PosixProcess {
   virtual int32_t getpid() = 0;
 };
 
-template <>
-PosixProcess& Registry<PosixProcess>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_POSIX_PROCESS_H_

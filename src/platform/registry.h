@@ -3,14 +3,19 @@
 // Every service family has one interface header in this folder (for example
 // `ns_pasteboard.h`). The system's classes reach a service only through
 // `platform::Get<Service>()`, which returns the test override when one is
-// installed and the process-wide default otherwise. The default of each
-// service is chosen in exactly one backend file, which defines
-// `Registry<Service>::Default()`: the real Linux facility where Linux has one
-// (`linux/`), the simulated desktop where it does not (`sim/`). The build
-// compiles one backend per service; no function picks a backend at run time.
+// installed and the process-wide default otherwise.
+//
+// Defaults are registered at start-up by the backends (`macos/`, `linux/`,
+// `posix/`, `sim/`), each from its one registration function (see
+// `initialize.h`). A later registration replaces an earlier one, which is how
+// the simulated desktop is layered over a real backend. The first `Get` of a
+// service that has no default yet runs `platform::Initialize()` once.
 //
 // Example:
 //   platform::Get<platform::NSPasteboard>().ClearContents();
+//
+//   // In a backend's registration function:
+//   platform::SetDefault<platform::NSPasteboard>(&SimPasteboardInstance);
 //
 //   // In a test:
 //   FakePasteboard fake;
@@ -19,8 +24,15 @@
 #define OSXNATIVES_PLATFORM_REGISTRY_H_
 
 #include <atomic>
+#include <stdexcept>
+#include <string>
+#include <typeinfo>
 
 namespace osxnatives::platform {
+
+// Runs `platform::Initialize()` the first time it is called; later calls
+// return at once. Thread-safe.
+void EnsureInitialized();
 
 template <typename Service>
 class ScopedOverride;
@@ -28,24 +40,55 @@ class ScopedOverride;
 template <typename Service>
 class Registry {
  public:
-  // Returns the installed override, or the default. The default is created on
-  // first use (thread-safe) and lives until the process ends.
+  using Factory = Service& (*)();
+
+  // Returns the installed override, or the default. Throws std::logic_error
+  // when no backend of this build provides the service.
   static Service& Get() {
-    Service* installed = override_.load(std::memory_order_acquire);
-    return installed != nullptr ? *installed : Default();
+    if (Service* installed = override_.load(std::memory_order_acquire)) {
+      return *installed;
+    }
+    Factory factory = default_.load(std::memory_order_acquire);
+    if (factory == nullptr) {
+      EnsureInitialized();
+      factory = default_.load(std::memory_order_acquire);
+      if (factory == nullptr) {
+        throw std::logic_error(std::string("no platform backend provides ") +
+                               typeid(Service).name());
+      }
+    }
+    return factory();
   }
 
-  // Defined once per service by its backend.
-  static Service& Default();
+  // `factory` returns the default, typically creating it on its first call
+  // (thread-safe) and keeping it until the process ends.
+  static void SetDefault(Factory factory) { default_.store(factory, std::memory_order_release); }
 
  private:
   friend class ScopedOverride<Service>;
   static inline std::atomic<Service*> override_{nullptr};
+  static inline std::atomic<Factory> default_{nullptr};
 };
 
 template <typename Service>
 Service& Get() {
   return Registry<Service>::Get();
+}
+
+// Makes `factory`'s service the default of `Service`. Backends call this from
+// their registration function only.
+template <typename Service>
+void SetDefault(Service& (*factory)()) {
+  Registry<Service>::SetDefault(factory);
+}
+
+// Makes `service` the default of `Service`. The backend keeps it alive until
+// the process ends.
+template <typename Service>
+void SetDefault(Service* service) {
+  static std::atomic<Service*> instance{nullptr};
+  instance.store(service, std::memory_order_release);
+  Registry<Service>::SetDefault(+[]() -> Service& { return *instance.load(); });
 }
 
 // Replaces the implementation of `Service` for the lifetime of this object and

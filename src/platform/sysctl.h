@@ -38,9 +38,6 @@ class Sysctl {
   virtual int KernProcAll(KinfoProc* table, size_t* count) = 0;
 };
 
-template <>
-Sysctl& Registry<Sysctl>::Default();
-
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_SYSCTL_H_

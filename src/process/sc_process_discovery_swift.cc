@@ -8,10 +8,10 @@
 #include <unordered_set>
 
 #include "common/host.h"
-#include "common/unicode_text.h"
 #include "platform/cg_window_list.h"
 #include "platform/libproc.h"
 #include "platform/ns_workspace.h"
+#include "platform/unicode_text.h"
 #include "process/pid_text.h"
 
 namespace osxnatives {

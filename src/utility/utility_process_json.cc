@@ -2,8 +2,8 @@
 #include <nlohmann/json.hpp>
 
 #include "common/host.h"
-#include "common/unicode_text.h"
 #include "platform/ns_workspace.h"
+#include "platform/unicode_text.h"
 #include "utility/utility_swift.h"
 
 namespace osxnatives {

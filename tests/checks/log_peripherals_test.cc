@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/linux/usb_registry.h"
+#include "platform/sim/network_usb.h"
 #include "platform/sim/scenario.h"
 #include "tests/support/temp_dir.h"
 
@@ -77,7 +78,7 @@ class SysfsFolderTest : public ::testing::Test {
 };
 
 TEST_F(SysfsFolderTest, ListsDevicesWithTheirProductNames) {
-  platform::os::SysfsUsbRegistry registry(platform::sim::Scenario(), dir_.path());
+  platform::os::SysfsUsbRegistry registry(dir_.path());
   std::vector<IORegistryProperties> expected = {
       nlohmann::json{{"idVendor", "046d"}, {"kUSBProductString", "USB Optical Mouse"}},
       nlohmann::json{{"idVendor", "0bda"}},
@@ -92,24 +93,24 @@ TEST_F(SysfsFolderTest, ListsDevicesWithTheirProductNames) {
   EXPECT_EQ(LogPeripherals().getConnectedUSBMouseDevices("keyboard"), 1);
 
   // A missing folder is a machine without USB.
-  platform::os::SysfsUsbRegistry none(platform::sim::Scenario(), dir_.path() / "absent");
+  platform::os::SysfsUsbRegistry none(dir_.path() / "absent");
   EXPECT_EQ(none.MatchingServiceProperties("IOUSBDevice"), Devices(std::in_place));
 }
 
 TEST_F(SysfsFolderTest, ScenarioProductsReplaceTheFolderUnlessMalformed) {
   ::testing::internal::CaptureStderr();
-  platform::os::SysfsUsbRegistry registry(
-      platform::sim::Scenario::Parse(
-          R"({"usbProducts": ["Gaming MOUSE", null, 7, "USB Optical Mouse"]})", "test"),
-      dir_.path());
-  platform::os::SysfsUsbRegistry malformed(
-      platform::sim::Scenario::Parse(R"({"usbProducts": {"a": 1}})", "test"), dir_.path());
+  auto registry = platform::sim::UsbRegistryFromScenario(platform::sim::Scenario::Parse(
+      R"({"usbProducts": ["Gaming MOUSE", null, 7, "USB Optical Mouse"]})", "test"));
+  auto malformed = platform::sim::UsbRegistryFromScenario(
+      platform::sim::Scenario::Parse(R"({"usbProducts": {"a": 1}})", "test"));
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("usbProducts[2]"), std::string::npos) << err;
   EXPECT_NE(err.find("\"usbProducts\""), std::string::npos) << err;
-  EXPECT_EQ(malformed.MatchingServiceProperties("IOUSBDevice")->size(), 5U);
-  EXPECT_EQ(registry.MatchingServiceProperties("IOUSBDevice")->size(), 3U);
-  ScopedOverride<platform::IORegistry> use(&registry);
+  EXPECT_EQ(malformed, nullptr);
+  ASSERT_NE(registry, nullptr);
+  EXPECT_EQ(registry->MatchingServiceProperties("IOUSBDevice")->size(), 3U);
+  EXPECT_EQ(registry->MatchingServiceProperties("IOUSBHostDevice")->size(), 0U);
+  ScopedOverride<platform::IORegistry> use(registry.get());
   EXPECT_EQ(LogPeripherals().getConnectedUSBMouseDevices("mouse"), 2);
   EXPECT_EQ(LogPeripherals().getConnectedUSBMouseDevices("keyboard"), 0);
 }

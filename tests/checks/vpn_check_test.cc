@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/linux/proxy_settings.h"
+#include "platform/sim/network_usb.h"
 #include "platform/sim/scenario.h"
 
 namespace osxnatives {
@@ -57,23 +58,26 @@ TEST(VpnCheckTest, ReportsTunnelInterfacesOnly) {
 }
 
 TEST(SystemProxySettingsTest, ScenarioInterfacesReplaceTheMachines) {
-  auto scenario =
-      platform::sim::Scenario::Parse(R"({"networkInterfaces": ["lo", null, "utun3"]})", "test");
-  platform::os::SystemProxySettings settings(scenario);
-  ScopedOverride<platform::CFNetwork> use(&settings);
-  EXPECT_EQ(settings.CopySystemProxySettings(),
+  auto settings = platform::sim::ProxySettingsFromScenario(
+      platform::sim::Scenario::Parse(R"({"networkInterfaces": ["lo", null, "utun3"]})", "test"));
+  ASSERT_NE(settings, nullptr);
+  ScopedOverride<platform::CFNetwork> use(settings.get());
+  EXPECT_EQ(settings->CopySystemProxySettings(),
             nlohmann::json::parse(R"({"__SCOPED__": {"lo": {}, "utun3": {}}})"));
   EXPECT_EQ(VPNCheck().checkVpn(), 1);
 
   // A malformed list is reported and the machine's interfaces are used.
   ::testing::internal::CaptureStderr();
-  platform::os::SystemProxySettings fallback(
-      platform::sim::Scenario::Parse(R"({"networkInterfaces": "utun3"})", "test"));
+  EXPECT_EQ(platform::sim::ProxySettingsFromScenario(
+                platform::sim::Scenario::Parse(R"({"networkInterfaces": "utun3"})", "test")),
+            nullptr);
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("networkInterfaces"), std::string::npos) << err;
   auto machine = platform::os::UpInterfaceNames();
   ASSERT_TRUE(machine.has_value());
-  EXPECT_EQ(fallback.CopySystemProxySettings().value()["__SCOPED__"].size(), machine->size());
+  EXPECT_EQ(
+      platform::os::SystemProxySettings().CopySystemProxySettings().value()["__SCOPED__"].size(),
+      machine->size());
 }
 
 // Reports, from a child in a network namespace of its own, what the check
@@ -82,7 +86,7 @@ std::string TunnelReport() {
   if (unshare(CLONE_NEWNET) != 0) {
     _exit(77);
   }
-  platform::os::SystemProxySettings settings((platform::sim::Scenario()));
+  platform::os::SystemProxySettings settings;
   ScopedOverride<platform::CFNetwork> use(&settings);
   std::string text = "fresh=" + std::to_string(VPNCheck().checkVpn());
   // The loopback interface is up in a working namespace but is no tunnel.

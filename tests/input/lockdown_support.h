@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/services.h"
 #include "platform/ns_file_manager.h"
 #include "platform/ns_property_list_serialization.h"
 #include "platform/ns_task.h"
+#include "platform/posix/services.h"
 #include "platform/sim/bundle.h"
 #include "platform/sim/notification_center.h"
 #include "platform/sim/private_functions.h"
@@ -72,9 +74,7 @@ class TestFileManager : public platform::NSFileManager {
   }
 
  private:
-  static platform::NSFileManager& real() {
-    return platform::Registry<platform::NSFileManager>::Default();
-  }
+  static platform::NSFileManager& real() { return platform::PosixNSFileManager(); }
   std::filesystem::path home_;
 };
 
@@ -133,8 +133,7 @@ class Lockdown {
     std::ofstream(file, std::ios::binary) << bytes;
   }
   static std::string Xml(const nlohmann::json& dict) {
-    return platform::Registry<platform::NSPropertyListSerialization>::Default()
-        .xmlDataWithPropertyList(dict);
+    return platform::LinuxNSPropertyListSerialization().xmlDataWithPropertyList(dict);
   }
   static std::optional<std::string> ReadRaw(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -151,9 +150,7 @@ class Lockdown {
     if (!bytes) {
       return nullptr;
     }
-    auto parsed =
-        platform::Registry<platform::NSPropertyListSerialization>::Default().propertyListWithData(
-            *bytes);
+    auto parsed = platform::LinuxNSPropertyListSerialization().propertyListWithData(*bytes);
     return parsed.plist.value_or(nullptr);
   }
 

@@ -8,7 +8,9 @@
 #include <csignal>
 
 #include "input/input_handler_swift.h"
+#include "platform/linux/services.h"
 #include "platform/ns_task.h"
+#include "platform/posix/services.h"
 #include "tests/input/lockdown_support.h"
 
 namespace osxnatives {
@@ -17,7 +19,7 @@ namespace {
 using testing::Lockdown;
 
 TEST(ShellCommandsTest, TaskReportsStatusAndReapsTheChild) {
-  auto& task = platform::Registry<platform::NSTask>::Default();
+  auto& task = platform::LinuxNSTask();
   platform::TaskOutcome ok = task.launchAndWait("/bin/bash", {"-c", "exit 3"});
   EXPECT_TRUE(ok.launched);
   EXPECT_EQ(ok.terminationStatus, 3);

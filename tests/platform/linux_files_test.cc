@@ -10,8 +10,10 @@
 #include <optional>
 #include <string>
 
+#include "platform/linux/services.h"
 #include "platform/ns_file_manager.h"
 #include "platform/ns_property_list_serialization.h"
+#include "platform/posix/services.h"
 #include "tests/support/temp_dir.h"
 
 namespace osxnatives::platform {
@@ -19,8 +21,8 @@ namespace {
 
 using testing::TempDir;
 
-NSFileManager& Files() { return Registry<NSFileManager>::Default(); }
-NSPropertyListSerialization& Plists() { return Registry<NSPropertyListSerialization>::Default(); }
+NSFileManager& Files() { return PosixNSFileManager(); }
+NSPropertyListSerialization& Plists() { return LinuxNSPropertyListSerialization(); }
 
 // Sets HOME for the lifetime of the object.
 class ScopedHome {

@@ -4,8 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "common/unicode_text.h"
 #include "platform/sim/workspace.h"
+#include "platform/unicode_text.h"
 #include "process/pid_text.h"
 #include "process/process_swift.h"
 #include "tests/support/recording_host.h"

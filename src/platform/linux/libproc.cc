@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "platform/linux/services.h"
+
 namespace osxnatives::platform {
 namespace {
 
@@ -35,8 +37,7 @@ class ProcLibProc : public LibProc {
 
 }  // namespace
 
-template <>
-LibProc& Registry<LibProc>::Default() {
+LibProc& LinuxLibProc() {
   static auto* const libproc = new ProcLibProc();
   return *libproc;
 }

@@ -5,12 +5,12 @@
 
 #include <cerrno>
 
-#include "platform/linux/spawn.h"
+#include "platform/linux/services.h"
+#include "platform/posix/spawn.h"
 
 namespace osxnatives::platform {
 
-template <>
-PipedTask& Registry<PipedTask>::Default() {
+PipedTask& LinuxPipedTask() {
   static auto* const task = new os::PosixPipedTask();
   return *task;
 }

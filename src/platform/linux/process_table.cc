@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/linux/services.h"
 #include "platform/sysctl.h"
 
 namespace osxnatives::platform {
@@ -146,8 +147,7 @@ class ProcProcessTable : public Sysctl {
 
 }  // namespace
 
-template <>
-Sysctl& Registry<Sysctl>::Default() {
+Sysctl& LinuxSysctl() {
   static auto* const table = new ProcProcessTable();
   return *table;
 }

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 
+#include "platform/linux/services.h"
 #include "platform/ns_property_list_serialization.h"
 
 namespace osxnatives::platform {
@@ -166,8 +167,7 @@ class LibPlistSerialization : public NSPropertyListSerialization {
 
 }  // namespace
 
-template <>
-NSPropertyListSerialization& Registry<NSPropertyListSerialization>::Default() {
+NSPropertyListSerialization& LinuxNSPropertyListSerialization() {
   static auto* const serialization = new LibPlistSerialization();
   return *serialization;
 }

@@ -6,40 +6,23 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/sim/desktop.h"
-#include "platform/sim/string_list.h"
+#include "platform/linux/services.h"
 
 namespace osxnatives::platform {
 
-template <>
-CFNetwork& Registry<CFNetwork>::Default() {
-  static auto* const settings = new os::SystemProxySettings(sim::Desktop::Instance().scenario());
+CFNetwork& LinuxCFNetwork() {
+  static auto* const settings = new os::SystemProxySettings();
   return *settings;
 }
 
 namespace os {
 
-SystemProxySettings::SystemProxySettings(const sim::Scenario& scenario) {
-  if (auto list = sim::StringList(scenario, "networkInterfaces")) {
-    names_.emplace();
-    for (auto& name : *list) {
-      if (name) {
-        names_->push_back(std::move(*name));
-      }
-    }
-  }
-}
-
 std::optional<nlohmann::json> SystemProxySettings::CopySystemProxySettings() {
-  std::optional<std::vector<std::string>> names = names_ ? names_ : UpInterfaceNames();
+  std::optional<std::vector<std::string>> names = UpInterfaceNames();
   if (!names) {
     return std::nullopt;
   }
-  nlohmann::json scoped = nlohmann::json::object();
-  for (const auto& name : *names) {
-    scoped[name] = nlohmann::json::object();
-  }
-  return nlohmann::json{{kSCPropNetProxiesScoped, std::move(scoped)}};
+  return ScopedProxySettings(*names);
 }
 
 std::optional<std::vector<std::string>> UpInterfaceNames() {

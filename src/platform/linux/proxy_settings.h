@@ -1,6 +1,5 @@
 // CFNetwork proxy settings on Linux: every network interface that is up counts
-// as an interface with settings of its own under "__SCOPED__", unless the
-// scenario's "networkInterfaces" names the interfaces instead.
+// as an interface with settings of its own under "__SCOPED__".
 #ifndef OSXNATIVES_PLATFORM_LINUX_PROXY_SETTINGS_H_
 #define OSXNATIVES_PLATFORM_LINUX_PROXY_SETTINGS_H_
 
@@ -9,21 +8,14 @@
 #include <vector>
 
 #include "platform/cf_network.h"
-#include "platform/sim/scenario.h"
 
 namespace osxnatives::platform::os {
 
 class SystemProxySettings : public CFNetwork {
  public:
-  // Reads "networkInterfaces" from `scenario` once; null entries are left out.
-  explicit SystemProxySettings(const sim::Scenario& scenario);
-
   // {"__SCOPED__": {<name>: {}, …}}, one member per interface name; nullopt
   // when the machine's interfaces cannot be listed.
   std::optional<nlohmann::json> CopySystemProxySettings() override;
-
- private:
-  std::optional<std::vector<std::string>> names_;  // From the scenario.
 };
 
 // Names of the network interfaces whose administrative state is up

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/linux/services.h"
 #include "platform/ns_log.h"
 
 namespace osxnatives::platform {
@@ -40,8 +41,7 @@ class StandardErrorLog : public SystemLog {
 
 }  // namespace
 
-template <>
-SystemLog& Registry<SystemLog>::Default() {
+SystemLog& LinuxSystemLog() {
   static auto* const log = new StandardErrorLog();
   return *log;
 }

@@ -4,8 +4,9 @@
 
 #include <cstring>
 
-#include "platform/linux/spawn.h"
+#include "platform/linux/services.h"
 #include "platform/ns_task.h"
+#include "platform/posix/spawn.h"
 
 namespace osxnatives::platform {
 namespace {
@@ -41,8 +42,7 @@ class SpawnTask : public NSTask {
 
 }  // namespace
 
-template <>
-NSTask& Registry<NSTask>::Default() {
+NSTask& LinuxNSTask() {
   static auto* const task = new SpawnTask();
   return *task;
 }

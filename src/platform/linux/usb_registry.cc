@@ -4,14 +4,12 @@
 #include <fstream>
 #include <system_error>
 
-#include "platform/sim/desktop.h"
-#include "platform/sim/string_list.h"
+#include "platform/linux/services.h"
 
 namespace osxnatives::platform {
 
-template <>
-IORegistry& Registry<IORegistry>::Default() {
-  static auto* const registry = new os::SysfsUsbRegistry(sim::Desktop::Instance().scenario());
+IORegistry& LinuxIORegistry() {
+  static auto* const registry = new os::SysfsUsbRegistry();
   return *registry;
 }
 
@@ -54,23 +52,12 @@ IORegistryProperties DeviceProperties(const fs::path& device) {
 
 }  // namespace
 
-SysfsUsbRegistry::SysfsUsbRegistry(const sim::Scenario& scenario, std::filesystem::path root)
-    : products_(sim::StringList(scenario, "usbProducts")), root_(std::move(root)) {}
+SysfsUsbRegistry::SysfsUsbRegistry(std::filesystem::path root) : root_(std::move(root)) {}
 
 std::optional<std::vector<IORegistryProperties>> SysfsUsbRegistry::MatchingServiceProperties(
     std::string_view className) {
   std::vector<IORegistryProperties> devices;
   if (className != kIOUSBDeviceClassName) {
-    return devices;
-  }
-  if (products_) {
-    for (const auto& product : *products_) {
-      nlohmann::json properties = nlohmann::json::object();
-      if (product) {
-        properties[kUSBProductString] = *product;
-      }
-      devices.emplace_back(std::move(properties));
-    }
     return devices;
   }
   std::error_code error;

@@ -1,6 +1,5 @@
 // The IOKit registry's USB devices on Linux: the kernel's USB device list
-// (/sys/bus/usb/devices), unless the scenario's "usbProducts" lists the
-// product names instead.
+// (/sys/bus/usb/devices).
 #ifndef OSXNATIVES_PLATFORM_LINUX_USB_REGISTRY_H_
 #define OSXNATIVES_PLATFORM_LINUX_USB_REGISTRY_H_
 
@@ -10,7 +9,6 @@
 #include <vector>
 
 #include "platform/io_kit.h"
-#include "platform/sim/scenario.h"
 
 namespace osxnatives::platform::os {
 
@@ -18,14 +16,10 @@ inline constexpr char kSysUsbDevices[] = "/sys/bus/usb/devices";
 
 class SysfsUsbRegistry : public IORegistry {
  public:
-  // Reads "usbProducts" from `scenario` once: one device per entry, with the
-  // entry as its "kUSBProductString", or without one for a null entry.
-  // Otherwise the devices are the folders below `root` (one per device, root
-  // hubs included; interface folders, whose names hold a ':', are not
-  // devices), each with its "product" file as "kUSBProductString" when it
-  // has one.
-  explicit SysfsUsbRegistry(const sim::Scenario& scenario,
-                            std::filesystem::path root = kSysUsbDevices);
+  // The devices are the folders below `root` (one per device, root hubs
+  // included; interface folders, whose names hold a ':', are not devices),
+  // each with its "product" file as "kUSBProductString" when it has one.
+  explicit SysfsUsbRegistry(std::filesystem::path root = kSysUsbDevices);
 
   // Only "IOUSBDevice" has entries; any other class matches none. A device
   // whose product file exists but cannot be read has unreadable properties.
@@ -35,7 +29,6 @@ class SysfsUsbRegistry : public IORegistry {
       std::string_view className) override;
 
  private:
-  std::optional<std::vector<std::optional<std::string>>> products_;  // From the scenario.
   std::filesystem::path root_;
 };
 

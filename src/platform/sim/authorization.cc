@@ -1,16 +1,16 @@
 #include "platform/sim/authorization.h"
 
+#include "platform/sim/services.h"
+
 namespace osxnatives::platform {
 
-template <>
-AVCaptureDevice& Registry<AVCaptureDevice>::Default() {
+AVCaptureDevice& SimAVCaptureDevice() {
   // Never destroyed: its completion thread serves the process until it ends.
   static auto* const device = new sim::SimCaptureDevice(sim::Desktop::Instance());
   return *device;
 }
 
-template <>
-AXTrust& Registry<AXTrust>::Default() {
+AXTrust& SimAXTrust() {
   static auto* const trust = new sim::SimAXTrust(sim::Desktop::Instance());
   return *trust;
 }

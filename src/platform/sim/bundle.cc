@@ -5,11 +5,11 @@
 #include <sstream>
 
 #include "platform/ns_property_list_serialization.h"
+#include "platform/sim/services.h"
 
 namespace osxnatives::platform {
 
-template <>
-NSBundle& Registry<NSBundle>::Default() {
+NSBundle& SimNSBundle() {
   static auto* const bundle = new sim::SimBundle(sim::Desktop::Instance());
   return *bundle;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/sim/services.h"
+
 namespace osxnatives::platform {
 
 namespace {
@@ -12,15 +14,9 @@ sim::SimDisplays& DefaultDisplays() {
 }
 }  // namespace
 
-template <>
-CGDisplay& Registry<CGDisplay>::Default() {
-  return DefaultDisplays();
-}
+CGDisplay& SimCGDisplay() { return DefaultDisplays(); }
 
-template <>
-NSScreen& Registry<NSScreen>::Default() {
-  return DefaultDisplays();
-}
+NSScreen& SimNSScreen() { return DefaultDisplays(); }
 
 namespace sim {
 namespace {

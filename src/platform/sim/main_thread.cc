@@ -5,6 +5,8 @@
 #include <limits>
 #include <utility>
 
+#include "platform/sim/services.h"
+
 namespace osxnatives::platform {
 
 namespace {
@@ -18,20 +20,11 @@ sim::SimMainThread& ProcessMainThread() {
 
 }  // namespace
 
-template <>
-NSEvent& Registry<NSEvent>::Default() {
-  return ProcessMainThread();
-}
+NSEvent& SimNSEvent() { return ProcessMainThread(); }
 
-template <>
-NSAppleEventManager& Registry<NSAppleEventManager>::Default() {
-  return ProcessMainThread();
-}
+NSAppleEventManager& SimNSAppleEventManager() { return ProcessMainThread(); }
 
-template <>
-ApplicationMain& Registry<ApplicationMain>::Default() {
-  return ProcessMainThread();
-}
+ApplicationMain& SimApplicationMain() { return ProcessMainThread(); }
 
 namespace sim {
 namespace {

@@ -1,9 +1,10 @@
 #include "platform/sim/notification_center.h"
 
+#include "platform/sim/services.h"
+
 namespace osxnatives::platform {
 
-template <>
-NSUserNotificationCenter& Registry<NSUserNotificationCenter>::Default() {
+NSUserNotificationCenter& SimNSUserNotificationCenter() {
   static auto* const center = new sim::SimNotificationCenter(sim::Desktop::Instance());
   return *center;
 }

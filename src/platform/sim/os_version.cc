@@ -3,10 +3,11 @@
 #include <charconv>
 #include <string>
 
+#include "platform/sim/services.h"
+
 namespace osxnatives::platform {
 
-template <>
-OperatingSystemVersionInfo& Registry<OperatingSystemVersionInfo>::Default() {
+OperatingSystemVersionInfo& SimOperatingSystemVersionInfo() {
   static auto* const version = new sim::SimOperatingSystemVersion(sim::Desktop::Instance());
   return *version;
 }

@@ -1,21 +1,20 @@
 #include "platform/sim/presentation.h"
 
+#include "platform/sim/services.h"
+
 namespace osxnatives::platform {
 
-template <>
-NSApplication& Registry<NSApplication>::Default() {
+NSApplication& SimNSApplication() {
   static auto* const application = new sim::SimApplication(sim::Desktop::Instance());
   return *application;
 }
 
-template <>
-NSPasteboard& Registry<NSPasteboard>::Default() {
+NSPasteboard& SimNSPasteboard() {
   static auto* const pasteboard = new sim::SimPasteboard(sim::Desktop::Instance());
   return *pasteboard;
 }
 
-template <>
-NSUserDefaults& Registry<NSUserDefaults>::Default() {
+NSUserDefaults& SimNSUserDefaults() {
   static auto* const defaults = new sim::SimUserDefaults(sim::Desktop::Instance());
   return *defaults;
 }

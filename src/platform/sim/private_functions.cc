@@ -3,10 +3,11 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/sim/services.h"
+
 namespace osxnatives::platform {
 
-template <>
-CFBundles& Registry<CFBundles>::Default() {
+CFBundles& SimCFBundles() {
   static auto* const bundles = new sim::SimPrivateFunctions(sim::Desktop::Instance());
   return *bundles;
 }

@@ -4,10 +4,11 @@
 
 #include <string>
 
+#include "platform/sim/services.h"
+
 namespace osxnatives::platform {
 
-template <>
-CGWindowList& Registry<CGWindowList>::Default() {
+CGWindowList& SimCGWindowList() {
   static auto* const windows =
       new sim::SimWindowList(sim::Desktop::Instance(), static_cast<int32_t>(getpid()));
   return *windows;

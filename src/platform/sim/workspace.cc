@@ -2,10 +2,11 @@
 
 #include <unistd.h>
 
+#include "platform/sim/services.h"
+
 namespace osxnatives::platform {
 
-template <>
-NSWorkspace& Registry<NSWorkspace>::Default() {
+NSWorkspace& SimNSWorkspace() {
   static auto* const workspace =
       new sim::SimWorkspace(sim::Desktop::Instance(), static_cast<int32_t>(getpid()));
   return *workspace;

@@ -1,8 +1,8 @@
-// Unicode text helpers shared by the process subsystem: UTF-8 validation and
-// repair, trimming of control and format characters, canonical equivalence.
-// All functions are pure and thread-safe.
-#ifndef OSXNATIVES_COMMON_UNICODE_TEXT_H_
-#define OSXNATIVES_COMMON_UNICODE_TEXT_H_
+// Unicode text helpers: UTF-8 validation and repair, trimming of control and
+// format characters, canonical equivalence. Character classes and
+// normalisation come from the `CFStringText` service. Thread-safe.
+#ifndef OSXNATIVES_PLATFORM_UNICODE_TEXT_H_
+#define OSXNATIVES_PLATFORM_UNICODE_TEXT_H_
 
 #include <string>
 #include <string_view>
@@ -30,4 +30,4 @@ bool CanonicallyEquivalent(std::string_view a, std::string_view b);
 
 }  // namespace osxnatives
 
-#endif  // OSXNATIVES_COMMON_UNICODE_TEXT_H_
+#endif  // OSXNATIVES_PLATFORM_UNICODE_TEXT_H_

@@ -1,10 +1,11 @@
-// NSThread sleeping on Linux: the calling thread sleeps through the C++ clock,
+// NSThread sleeping: the calling thread sleeps through the C++ clock,
 // resuming after interrupted sleeps until the whole interval has passed.
 #include <chrono>
 #include <cmath>
 #include <thread>
 
 #include "platform/ns_thread.h"
+#include "platform/posix/services.h"
 
 namespace osxnatives::platform {
 namespace {
@@ -21,8 +22,7 @@ class SleepingThread : public NSThread {
 
 }  // namespace
 
-template <>
-NSThread& Registry<NSThread>::Default() {
+NSThread& PosixNSThread() {
   static auto* const thread = new SleepingThread();
   return *thread;
 }

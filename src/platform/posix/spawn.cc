@@ -1,4 +1,4 @@
-#include "platform/linux/spawn.h"
+#include "platform/posix/spawn.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

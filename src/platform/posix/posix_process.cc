@@ -1,10 +1,12 @@
-// kill and getpid on Linux: the real calls.
+// kill and getpid: the real calls.
 #include "platform/posix_process.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+
+#include "platform/posix/services.h"
 
 namespace osxnatives::platform {
 namespace {
@@ -23,8 +25,7 @@ class RealPosixProcess : public PosixProcess {
 
 }  // namespace
 
-template <>
-PosixProcess& Registry<PosixProcess>::Default() {
+PosixProcess& PosixSignals() {
   static auto* const process = new RealPosixProcess();
   return *process;
 }

@@ -1,4 +1,4 @@
-// NSHomeDirectory and NSFileManager on Linux: $HOME (or the password
+// NSHomeDirectory and NSFileManager with POSIX calls: $HOME (or the password
 // database), "$HOME/Library/Application Support", and POSIX file calls.
 #include <fcntl.h>
 #include <pwd.h>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/ns_file_manager.h"
+#include "platform/posix/services.h"
 
 namespace osxnatives::platform {
 namespace {
@@ -173,8 +174,7 @@ class PosixFileManager : public NSFileManager {
 
 }  // namespace
 
-template <>
-NSFileManager& Registry<NSFileManager>::Default() {
+NSFileManager& PosixNSFileManager() {
   static auto* const manager = new PosixFileManager();
   return *manager;
 }

@@ -1,6 +1,6 @@
-// Starting and collecting child processes, shared by the Linux task backends.
-#ifndef OSXNATIVES_PLATFORM_LINUX_SPAWN_H_
-#define OSXNATIVES_PLATFORM_LINUX_SPAWN_H_
+// Starting and collecting child processes, for the task backends that use posix_spawn.
+#ifndef OSXNATIVES_PLATFORM_POSIX_SPAWN_H_
+#define OSXNATIVES_PLATFORM_POSIX_SPAWN_H_
 
 #include <sys/types.h>
 
@@ -29,4 +29,4 @@ std::variant<int, int> WaitForChild(pid_t child);
 
 }  // namespace osxnatives::platform::os
 
-#endif  // OSXNATIVES_PLATFORM_LINUX_SPAWN_H_
+#endif  // OSXNATIVES_PLATFORM_POSIX_SPAWN_H_

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/posix/services.h"
+
 namespace osxnatives::platform {
 namespace {
 
@@ -73,8 +75,7 @@ class FlockFolderLock : public FolderLock {
 
 }  // namespace
 
-template <>
-FolderLock& Registry<FolderLock>::Default() {
+FolderLock& PosixFolderLock() {
   static auto* const lock = new FlockFolderLock();
   return *lock;
 }

@@ -1,0 +1,13 @@
+// The Linux library: real Linux facilities where Linux has them, the
+// simulated desktop for the rest.
+#include "platform/initialize.h"
+
+namespace osxnatives::platform {
+
+void Initialize() {
+  RegisterPosixServices();
+  RegisterNativeServices();
+  RegisterSimulatedDesktop();
+}
+
+}  // namespace osxnatives::platform

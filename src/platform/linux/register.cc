@@ -1,0 +1,18 @@
+#include "platform/initialize.h"
+#include "platform/linux/services.h"
+
+namespace osxnatives::platform {
+
+void RegisterNativeServices() {
+  SetDefault<LibProc>(&LinuxLibProc);
+  SetDefault<PipedTask>(&LinuxPipedTask);
+  SetDefault<Sysctl>(&LinuxSysctl);
+  SetDefault<NSPropertyListSerialization>(&LinuxNSPropertyListSerialization);
+  SetDefault<CFNetwork>(&LinuxCFNetwork);
+  SetDefault<SystemLog>(&LinuxSystemLog);
+  SetDefault<NSTask>(&LinuxNSTask);
+  SetDefault<IORegistry>(&LinuxIORegistry);
+  SetDefault<CFStringText>(&LinuxCFStringText);
+}
+
+}  // namespace osxnatives::platform

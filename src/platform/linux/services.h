@@ -1,0 +1,30 @@
+// The defaults of the Linux backend, each created on first call and kept until
+// the process ends. Thread-safe.
+#ifndef OSXNATIVES_PLATFORM_LINUX_SERVICES_H_
+#define OSXNATIVES_PLATFORM_LINUX_SERVICES_H_
+
+#include "platform/cf_network.h"
+#include "platform/cf_string.h"
+#include "platform/io_kit.h"
+#include "platform/libproc.h"
+#include "platform/ns_log.h"
+#include "platform/ns_property_list_serialization.h"
+#include "platform/ns_task.h"
+#include "platform/ns_task_pipe.h"
+#include "platform/sysctl.h"
+
+namespace osxnatives::platform {
+
+LibProc& LinuxLibProc();
+PipedTask& LinuxPipedTask();
+Sysctl& LinuxSysctl();
+NSPropertyListSerialization& LinuxNSPropertyListSerialization();
+CFNetwork& LinuxCFNetwork();
+SystemLog& LinuxSystemLog();
+NSTask& LinuxNSTask();
+IORegistry& LinuxIORegistry();
+CFStringText& LinuxCFStringText();
+
+}  // namespace osxnatives::platform
+
+#endif  // OSXNATIVES_PLATFORM_LINUX_SERVICES_H_

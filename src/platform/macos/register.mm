@@ -1,0 +1,23 @@
+#include "platform/initialize.h"
+#include "platform/macos/services.h"
+
+namespace osxnatives::platform {
+
+void RegisterNativeServices() {
+  macos::RegisterProcessTable();
+  macos::RegisterWorkspace();
+  macos::RegisterWindowList();
+  macos::RegisterApplication();
+  macos::RegisterEvents();
+  macos::RegisterDisplays();
+  macos::RegisterPrivateFunctions();
+  macos::RegisterSystem();
+  macos::RegisterNotificationCenter();
+  macos::RegisterTasks();
+  macos::RegisterFiles();
+  macos::RegisterAuthorization();
+  macos::RegisterNetworkAndUsb();
+  macos::RegisterText();
+}
+
+}  // namespace osxnatives::platform
