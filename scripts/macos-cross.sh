@@ -19,7 +19,7 @@ jobs=${JOBS:-$(nproc)}
 v=-14
 # A LIBRARY_PATH of Linux directories would reach the Darwin linker.
 unset LIBRARY_PATH
-started=$SECONDS
+started=$(date +%s)
 
 "$root/scripts/setup.sh"
 if [[ ! -d $sdk/System/Library/Frameworks ]]; then
@@ -160,7 +160,7 @@ fi
 echo "macos-cross: $(llvm-lipo$v -archs "$universal") -> ${universal#"$root"/}" \
   "($(stat -c %s "$universal") bytes)"
 printf 'macos-cross:   %s\n' "${sizes[@]}"
-echo "macos-cross: $((SECONDS - started)) s"
+echo "macos-cross: $(($(date +%s) - started)) s"
 if ((status)); then
   echo "macos-cross: FAILED" >&2
   exit 1
