@@ -91,8 +91,10 @@ if(_java_home)
   set(JAVA_AWT_LIBRARY ${_java_home}/lib/libjawt.so CACHE FILEPATH "")
 endif()
 # nlohmann-json is header only: a config package of our own that points at a
-# directory holding just a link to /usr/include/nlohmann.
+# directory holding just a link to /usr/include/nlohmann. GoogleTest, for the
+# test programs, builds from Debian's sources.
 set(nlohmann_json_DIR ${OSXNATIVES_CROSS_DIR}/nlohmann_json CACHE PATH "" FORCE)
+set(GTest_DIR ${OSXNATIVES_CROSS_DIR}/GTest CACHE PATH "" FORCE)
 
 # The build compiles cmake/cross/*.mm into the library (see cmake/macos.cmake).
 set(OSXNATIVES_MACOS_CROSS ON)

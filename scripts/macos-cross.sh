@@ -12,6 +12,9 @@
 # Linux backend inside. Last, the clang static analyser (osx checkers,
 # findings as errors) over every .mm with the flags of its build.
 # Exits non-zero when a build or any check fails.
+#
+# MACOS_CROSS_TESTS=1 also compiles and links the Mac test programs (with
+# GoogleTest from Debian's sources); they cannot run here.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 sdk=${MACOS_SDK:-/opt/macos-sdk/MacOSX11.3.sdk}
@@ -31,6 +34,10 @@ for tool in clang$v clang++$v ld64.lld$v llvm-lipo$v llvm-nm$v llvm-objdump$v py
 done
 
 slices=("arm64 11.0" "x86_64 10.15")
+tests=OFF targets=(--target OSXNatives osxnatives-recover)
+if [[ ${MACOS_CROSS_TESTS:-0} == 1 ]]; then
+  tests=ON targets=()
+fi
 launcher=()
 if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
@@ -44,9 +51,9 @@ for slice in "${slices[@]}"; do
   mkdir -p "$dir"
   if ! { cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/macos-cross-toolchain.cmake" \
       -DOSXNATIVES_MACOS_ARCH="$arch" -DOSXNATIVES_MACOS_MIN="$min" -DOSXNATIVES_MACOS_SDK="$sdk" \
-      -DCMAKE_BUILD_TYPE=Release -DOSXNATIVES_TESTS=OFF -DOSXNATIVES_JAVA=OFF \
+      -DCMAKE_BUILD_TYPE=Release -DOSXNATIVES_TESTS=$tests -DOSXNATIVES_JAVA=OFF \
       -DOSXNATIVES_BENCH=OFF "${launcher[@]}" &&
-    cmake --build "$dir" -j "$jobs" --target OSXNatives; } >"$dir/build.log" 2>&1; then
+    cmake --build "$dir" -j "$jobs" "${targets[@]}"; } >"$dir/build.log" 2>&1; then
     cat "$dir/build.log" >&2
     echo "macos-cross: the $arch build failed" >&2
     exit 1
