@@ -1,0 +1,136 @@
+// NSApplication (presentation options, key window, yielding activation),
+// NSPasteboard and NSUserDefaults on macOS.
+//
+// The application object is the host's: this file never creates one (a Java
+// host creates its own when its toolkit starts, and a second, plain one would
+// take its place). Without one, presentation options stay unset and read as
+// the default, and there is no key window. Calls on the application object and
+// its windows run on the main thread.
+#import <AppKit/AppKit.h>
+#include <objc/message.h>
+
+#include <memory>
+
+#include "platform/macos/objc_support.h"
+#include "platform/macos/services.h"
+#include "platform/ns_application.h"
+#include "platform/ns_pasteboard.h"
+#include "platform/ns_user_defaults.h"
+
+namespace osxnatives::platform::macos {
+namespace {
+
+static_assert(kPresentationDefault == NSApplicationPresentationDefault);
+static_assert(kPresentationHideDock == NSApplicationPresentationHideDock);
+static_assert(kPresentationHideMenuBar == NSApplicationPresentationHideMenuBar);
+static_assert(kPresentationDisableAppleMenu == NSApplicationPresentationDisableAppleMenu);
+static_assert(kPresentationDisableProcessSwitching ==
+              NSApplicationPresentationDisableProcessSwitching);
+static_assert(kPresentationDisableForceQuit == NSApplicationPresentationDisableForceQuit);
+static_assert(kPresentationDisableSessionTermination ==
+              NSApplicationPresentationDisableSessionTermination);
+static_assert(kPresentationDisableHideApplication ==
+              NSApplicationPresentationDisableHideApplication);
+
+class Application : public NSApplication {
+ public:
+  void SetPresentationOptions(uint64_t options) override {
+    RunOnMainThread(^{
+      @try {
+        NSApp.presentationOptions = static_cast<NSApplicationPresentationOptions>(options);
+      } @catch (NSException* exception) {
+        // AppKit refuses combinations it does not support (for example
+        // process switching disabled while the Dock is shown) by raising.
+        ::NSLog(@"setPresentationOptions: %lu refused: %@", static_cast<unsigned long>(options),
+                exception.reason);
+      }
+    });
+  }
+
+  uint64_t PresentationOptions() const override {
+    __block uint64_t options = kPresentationDefault;
+    RunOnMainThread(^{
+      options = NSApp.presentationOptions;
+    });
+    return options;
+  }
+
+  std::optional<std::string> KeyWindowTitle() const override {
+    __block std::optional<std::string> title;
+    RunOnMainThread(^{
+      @autoreleasepool {
+        ::NSWindow* window = NSApp.keyWindow;
+        if (window != nil) title = UTF8FromString(window.title);
+      }
+    });
+    return title;
+  }
+
+  void YieldActivationToApplication(std::string_view bundleIdentifier) override {
+    @autoreleasepool {
+      NSString* identifier = StringFromUTF8(bundleIdentifier);
+      if (identifier == nil || identifier.length == 0) return;
+      ::NSRunningApplication* target =
+          [::NSRunningApplication runningApplicationsWithBundleIdentifier:identifier].firstObject;
+      if (target == nil) return;
+      RunOnMainThread(^{
+        // macOS 14 and later; newer than the SDK this builds against.
+        SEL yield = NSSelectorFromString(@"yieldActivationToApplication:");
+        ::NSApplication* application = NSApp;
+        if (application == nil || ![application respondsToSelector:yield]) return;
+        using YieldFunction = void (*)(id, SEL, ::NSRunningApplication*);
+        reinterpret_cast<YieldFunction>(objc_msgSend)(application, yield, target);
+      });
+    }
+  }
+};
+
+class Pasteboard : public NSPasteboard {
+ public:
+  void ClearContents() override {
+    @autoreleasepool {
+      [[::NSPasteboard generalPasteboard] clearContents];
+    }
+  }
+};
+
+class DefaultsSuite : public UserDefaultsSuite {
+ public:
+  explicit DefaultsSuite(::NSUserDefaults* defaults) : defaults_(defaults) {}
+
+  void SetInteger(std::string_view key, int64_t value) override {
+    @autoreleasepool {
+      NSString* name = StringFromUTF8(key);
+      if (name == nil) return;
+      [defaults_ setInteger:static_cast<NSInteger>(value) forKey:name];
+    }
+  }
+
+ private:
+  ::NSUserDefaults* const defaults_;
+};
+
+class UserDefaults : public NSUserDefaults {
+ public:
+  std::unique_ptr<UserDefaultsSuite> InitWithSuiteName(std::string_view suite) override {
+    @autoreleasepool {
+      // An empty or unreadable name names no domain; passing nil instead would
+      // open the application's own preferences.
+      NSString* name = StringFromUTF8(suite);
+      if (name == nil || name.length == 0) return nullptr;
+      ::NSUserDefaults* defaults = [[::NSUserDefaults alloc] initWithSuiteName:name];
+      if (defaults == nil) return nullptr;
+      return std::make_unique<DefaultsSuite>(defaults);
+    }
+  }
+};
+
+}  // namespace
+
+void RegisterApplication() {
+  SetDefault<NSApplication>(new Application());
+  SetDefault<NSPasteboard>(new Pasteboard());
+  SetDefault<NSUserDefaults>(new UserDefaults());
+}
+
+}  // namespace osxnatives::platform::macos

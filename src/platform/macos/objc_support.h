@@ -1,0 +1,60 @@
+// Helpers shared by the Objective-C++ files of the macOS backend: text between
+// UTF-8 `std::string` and `NSString`, and running a block on the main thread.
+//
+// The macOS services keep the names of the Apple classes they wrap (our
+// `platform::NSEvent` beside AppKit's `NSEvent`). Inside our namespaces an
+// unqualified name finds ours, so these files name Apple's classes with a
+// leading `::` (`[::NSEvent removeMonitor:monitor]`, `::NSScreen*`).
+#ifndef OSXNATIVES_PLATFORM_MACOS_OBJC_SUPPORT_H_
+#define OSXNATIVES_PLATFORM_MACOS_OBJC_SUPPORT_H_
+
+#import <Foundation/Foundation.h>
+#include <dispatch/dispatch.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace osxnatives::platform::macos {
+
+// The string holding the UTF-8 text `utf8`; nil when `utf8` is not valid
+// UTF-8. Never guesses another encoding, so a name that cannot be read is
+// never mistaken for a different one.
+inline NSString* StringFromUTF8(std::string_view utf8) {
+  if (utf8.empty()) return @"";
+  return [[NSString alloc] initWithBytes:utf8.data()
+                                  length:utf8.size()
+                                encoding:NSUTF8StringEncoding];
+}
+
+// The UTF-8 text of `string`, empty for nil. A character UTF-8 cannot carry
+// (an unpaired surrogate) becomes '?'; embedded U+0000 is kept.
+inline std::string UTF8FromString(NSString* string) {
+  if (string == nil) return {};
+  NSData* data = [string dataUsingEncoding:NSUTF8StringEncoding allowLossyConversion:YES];
+  if (data.length == 0) return {};
+  return {static_cast<const char*>(data.bytes), data.length};
+}
+
+// As `UTF8FromString`, with nil as nullopt.
+inline std::optional<std::string> OptionalUTF8FromString(NSString* string) {
+  if (string == nil) return std::nullopt;
+  return UTF8FromString(string);
+}
+
+// Runs `block` on the main thread and returns once it has run: directly when
+// called there, else through the main dispatch queue, which the main thread
+// serves while it runs its run loop (as an AppKit application and the Java
+// launcher on macOS do). Must not be called while the main thread waits for
+// the calling thread.
+inline void RunOnMainThread(dispatch_block_t block) {
+  if ([NSThread isMainThread]) {
+    block();
+  } else {
+    dispatch_sync(dispatch_get_main_queue(), block);
+  }
+}
+
+}  // namespace osxnatives::platform::macos
+
+#endif  // OSXNATIVES_PLATFORM_MACOS_OBJC_SUPPORT_H_

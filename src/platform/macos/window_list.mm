@@ -1,0 +1,64 @@
+// The CoreGraphics window list on macOS.
+#include <CoreGraphics/CoreGraphics.h>
+// CGWindow.h defines kCGNullWindowID as a macro, which would rewrite the
+// same-named constant of our interface header; this file needs neither.
+#undef kCGNullWindowID
+
+#include <memory>
+
+#include "platform/cg_window_list.h"
+#include "platform/macos/services.h"
+
+namespace osxnatives::platform::macos {
+namespace {
+
+static_assert(kCGWindowListOptionAll == ::kCGWindowListOptionAll);
+static_assert(kCGWindowListOptionOnScreenOnly == ::kCGWindowListOptionOnScreenOnly);
+static_assert(kCGWindowListOptionOnScreenAboveWindow == ::kCGWindowListOptionOnScreenAboveWindow);
+static_assert(kCGWindowListOptionOnScreenBelowWindow == ::kCGWindowListOptionOnScreenBelowWindow);
+static_assert(kCGWindowListOptionIncludingWindow == ::kCGWindowListOptionIncludingWindow);
+static_assert(kCGWindowListExcludeDesktopElements == ::kCGWindowListExcludeDesktopElements);
+
+// The owner id of one window dictionary, nullopt when it has none or it is
+// not a number.
+std::optional<double> OwnerPID(CFDictionaryRef window) {
+  const void* value = CFDictionaryGetValue(window, kCGWindowOwnerPID);
+  if (value == nullptr || CFGetTypeID(value) != CFNumberGetTypeID()) return std::nullopt;
+  double pid = 0;
+  CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberDoubleType, &pid);
+  return pid;
+}
+
+class WindowList : public CGWindowList {
+ public:
+  std::optional<std::vector<CGWindowInfo>> CGWindowListCopyWindowInfo(
+      uint32_t option, uint32_t relativeToWindow) override {
+    CFArrayRef list = ::CGWindowListCopyWindowInfo(option, relativeToWindow);
+    if (list == nullptr) return std::nullopt;
+    // Released also when filling the vector throws.
+    const std::unique_ptr<const void, decltype(&CFRelease)> owner(list, &CFRelease);
+    std::optional<std::vector<CGWindowInfo>> windows;
+    // A list that is not an array of dictionaries cannot be read at all, which
+    // its readers treat as they treat NULL.
+    if (CFGetTypeID(list) == CFArrayGetTypeID()) {
+      windows.emplace();
+      const CFIndex count = CFArrayGetCount(list);
+      windows->reserve(static_cast<size_t>(count));
+      for (CFIndex i = 0; i < count; ++i) {
+        const void* window = CFArrayGetValueAtIndex(list, i);
+        if (window == nullptr || CFGetTypeID(window) != CFDictionaryGetTypeID()) {
+          windows.reset();
+          break;
+        }
+        windows->push_back({OwnerPID(static_cast<CFDictionaryRef>(window))});
+      }
+    }
+    return windows;
+  }
+};
+
+}  // namespace
+
+void RegisterWindowList() { SetDefault<CGWindowList>(new WindowList()); }
+
+}  // namespace osxnatives::platform::macos
