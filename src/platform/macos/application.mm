@@ -34,36 +34,32 @@ static_assert(kPresentationDisableHideApplication ==
 
 class Application : public NSApplication {
  public:
+  // The presentation change, its read-back and the key window run on the
+  // calling Java thread, as the controller and the event listener promise:
+  // nothing waits for the main thread, which a host started with
+  // -XstartOnFirstThread may be holding in Java.
   void SetPresentationOptions(uint64_t options) override {
-    RunOnMainThread(^{
-      @try {
-        NSApp.presentationOptions = static_cast<NSApplicationPresentationOptions>(options);
-      } @catch (NSException* exception) {
-        // AppKit refuses combinations it does not support (for example
-        // process switching disabled while the Dock is shown) by raising.
-        ::NSLog(@"setPresentationOptions: %lu refused: %@", static_cast<unsigned long>(options),
-                exception.reason);
-      }
-    });
+    @try {
+      NSApp.presentationOptions = static_cast<NSApplicationPresentationOptions>(options);
+    } @catch (NSException* exception) {
+      // AppKit refuses combinations it does not support (for example
+      // process switching disabled while the Dock is shown) by raising.
+      ::NSLog(@"setPresentationOptions: %lu refused: %@", static_cast<unsigned long>(options),
+              exception.reason);
+    }
   }
 
   uint64_t PresentationOptions() const override {
-    __block uint64_t options = kPresentationDefault;
-    RunOnMainThread(^{
-      options = NSApp.presentationOptions;
-    });
-    return options;
+    ::NSApplication* application = NSApp;
+    return application != nil ? application.presentationOptions : kPresentationDefault;
   }
 
   std::optional<std::string> KeyWindowTitle() const override {
-    __block std::optional<std::string> title;
-    RunOnMainThread(^{
-      @autoreleasepool {
-        ::NSWindow* window = NSApp.keyWindow;
-        if (window != nil) title = UTF8FromString(window.title);
-      }
-    });
-    return title;
+    @autoreleasepool {
+      ::NSWindow* window = NSApp.keyWindow;
+      if (window == nil) return std::nullopt;
+      return UTF8FromString(window.title);
+    }
   }
 
   void YieldActivationToApplication(std::string_view bundleIdentifier) override {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "platform/macos/objc_support.h"
 #include "platform/macos/services.h"
@@ -200,22 +201,14 @@ class EventMonitors : public NSEvent {
       uint64_t mask, LocalEventHandler handler) override {
     if (!handler) return std::nullopt;
     const auto shared = std::make_shared<const LocalEventHandler>(std::move(handler));
-    __block id token = nil;
-    RunOnMainThread(^{
-      token = InstallLocalMonitor(mask, shared);
-    });
-    return Remember(token);
+    return Remember(InstallLocalMonitor(mask, shared));
   }
 
   std::optional<EventMonitor> addGlobalMonitorForEventsMatchingMask(
       uint64_t mask, GlobalEventHandler handler) override {
     if (!handler) return std::nullopt;
     const auto shared = std::make_shared<const GlobalEventHandler>(std::move(handler));
-    __block id token = nil;
-    RunOnMainThread(^{
-      token = InstallGlobalMonitor(mask, shared);
-    });
-    return Remember(token);
+    return Remember(InstallGlobalMonitor(mask, shared));
   }
 
   void removeMonitor(EventMonitor monitor) override {
@@ -227,9 +220,7 @@ class EventMonitors : public NSEvent {
       token = it->second;
       tokens_.erase(it);
     }
-    RunOnMainThread(^{
-      [::NSEvent removeMonitor:token];
-    });
+    [::NSEvent removeMonitor:token];
   }
 
  private:
@@ -252,21 +243,22 @@ class AppleEvents : public NSAppleEventManager {
                        FourCharCode eventID) override {
     OSXNativesAppleEventTarget* target =
         [[OSXNativesAppleEventTarget alloc] initWithHandler:std::move(handler)];
-    // On the main thread, where the manager calls the targets, so that a
-    // replaced target is never released while it handles an event.
-    RunOnMainThread(^{
-      [[::NSAppleEventManager sharedAppleEventManager] setEventHandler:target
-                                                           andSelector:@selector(handleAppleEvent:
-                                                                                   withReplyEvent:)
-                                                         forEventClass:eventClass
-                                                            andEventID:eventID];
-      targets_[std::pair(eventClass, eventID)] = target;
-    });
+    // Registered on the calling Java thread. The manager calls targets on the
+    // main thread and does not retain them: every target is kept until the
+    // process ends, so a replaced one is never released while it handles an
+    // event.
+    std::lock_guard<std::mutex> lock(mutex_);
+    [[::NSAppleEventManager sharedAppleEventManager] setEventHandler:target
+                                                         andSelector:@selector(handleAppleEvent:
+                                                                                 withReplyEvent:)
+                                                       forEventClass:eventClass
+                                                          andEventID:eventID];
+    targets_.push_back(target);
   }
 
  private:
-  // Accessed only on the main thread.
-  std::map<std::pair<FourCharCode, FourCharCode>, OSXNativesAppleEventTarget*> targets_;
+  std::mutex mutex_;
+  std::vector<OSXNativesAppleEventTarget*> targets_;  // Guarded by mutex_.
 };
 
 class Main : public ApplicationMain {
