@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the benchmarks need.
+# Installs the Debian packages the build, the tests, the benchmarks and the
+# macOS cross build need.
 # Does nothing when they are all present.
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config openjdk-17-jdk-headless junit5
   nlohmann-json3-dev libplist-dev libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev libfuzzer-14-dev
+  clang-14 libclang-rt-14-dev libfuzzer-14-dev lld-14 llvm-14 python3
   clang-format clang-tidy procps iproute2 util-linux binutils
 )
 missing=()

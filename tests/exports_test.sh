@@ -2,13 +2,21 @@
 # Checks the dynamic symbols that libOSXNatives defines: JNI_OnLoad, main, and
 # one Java_..._OSXNativeProvider_<name> for each native method that the Java
 # host class declares. With --all, every one of its 24 natives and main must be
-# exported too.
+# exported too. Reads ELF and thin 64-bit Mach-O libraries.
 set -euo pipefail
 library=$1 java_source=$2 mode=${3:-}
 prefix=Java_com_qor_kestrelgate_osx_natives_OSXNativeProvider_
 allowed=$(sed -n 's/.*native [^(]* \([A-Za-z0-9_]*\)(.*/\1/p' "$java_source" | sed "s/^/$prefix/")
 allowed=$(printf '%s\nJNI_OnLoad\nmain\n' "$allowed" | sort -u)
-exported=$(nm -D --defined-only "$library" | awk '$2 ~ /^[TtWiV]$/ {print $3}' | sed 's/@.*//' | sort -u)
+# A Mach-O library (thin; NM may name llvm-nm) lists its exports as external
+# symbols with a leading underscore; an ELF library in its dynamic table.
+if [[ $(od -An -N4 -tx1 "$library" | tr -d ' ') == cffaedfe ]]; then
+  exported=$("${NM:-nm}" -g "$library" | awk 'NF == 3 && $2 != "U" {print $3}' | sed 's/^_//' |
+    sort -u)
+else
+  exported=$(nm -D --defined-only "$library" | awk '$2 ~ /^[TtWiV]$/ {print $3}' | sed 's/@.*//' |
+    sort -u)
+fi
 status=0
 extra=$(comm -13 <(echo "$allowed") <(echo "$exported"))
 if [[ -n $extra ]]; then

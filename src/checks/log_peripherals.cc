@@ -1,19 +1,11 @@
 #include "checks/log_peripherals.h"
 
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include "platform/io_kit.h"
+#include "platform/unicode_text.h"
 
 namespace osxnatives {
 
-std::string LowercaseString(std::string_view text) {
-  std::string lowered;
-  icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
-      .toLower(icu::Locale::getRoot())
-      .toUTF8String(lowered);
-  return lowered;
-}
+std::string LowercaseString(std::string_view text) { return Lowercased(text); }
 
 int64_t LogPeripherals::getConnectedUSBMouseDevices(std::string_view kind) {
   auto devices = platform::Get<platform::IORegistry>().MatchingServiceProperties(

@@ -1,8 +1,5 @@
 #include "events/event_listener_swift.h"
 
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -15,14 +12,6 @@ namespace osxnatives {
 
 using platform::Event;
 using platform::EventMonitor;
-
-std::string Lowercased(std::string_view text) {
-  icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  std::string result;
-  unicode.toLower(icu::Locale::getRoot()).toUTF8String(result);
-  return result;
-}
 
 namespace {
 

@@ -116,10 +116,6 @@ class EventListenerSwift : public std::enable_shared_from_this<EventListenerSwif
   bool installed_ = false;  // A start has run since the last stop. Guarded by mutex_.
 };
 
-// `text` lower-cased by the Unicode default case mapping (no locale).
-// Invalid UTF-8 sequences become U+FFFD.
-std::string Lowercased(std::string_view text);
-
 }  // namespace osxnatives
 
 #endif  // OSXNATIVES_EVENTS_EVENT_LISTENER_SWIFT_H_

@@ -1,4 +1,4 @@
-// CFString text services: canonical decomposition and character classes.
+// CFString text services: canonical decomposition, character classes, case.
 #ifndef OSXNATIVES_PLATFORM_CF_STRING_H_
 #define OSXNATIVES_PLATFORM_CF_STRING_H_
 
@@ -18,6 +18,9 @@ class CFStringText {
   // Whether `code_point` is a control (Cc) or format (Cf) character.
   // Thread-safe.
   virtual bool IsControlOrFormat(char32_t code_point) = 0;
+  // `valid_utf8` lower-cased by the Unicode default case mapping, as UTF-8
+  // (`CFStringLowercase` without a locale). Thread-safe.
+  virtual std::string Lowercase(std::string_view valid_utf8) = 0;
 };
 
 }  // namespace osxnatives::platform

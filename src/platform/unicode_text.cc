@@ -113,6 +113,17 @@ std::string CanonicalDecomposition(std::string_view text) {
   return platform::Get<platform::CFStringText>().CanonicalDecomposition(text);
 }
 
+std::string Lowercased(std::string_view text) {
+  if (IsAscii(text)) {
+    std::string lowered(text);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](char c) {
+      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return lowered;
+  }
+  return platform::Get<platform::CFStringText>().Lowercase(ToValidUtf8(text));
+}
+
 bool CanonicallyEquivalent(std::string_view a, std::string_view b) {
   if (a == b) {
     return true;

@@ -1,6 +1,7 @@
 // Unicode text helpers: UTF-8 validation and repair, trimming of control and
-// format characters, canonical equivalence. Character classes and
-// normalisation come from the `CFStringText` service. Thread-safe.
+// format characters, canonical equivalence, lower case. Character classes,
+// normalisation and case mapping come from the `CFStringText` service.
+// Thread-safe.
 #ifndef OSXNATIVES_PLATFORM_UNICODE_TEXT_H_
 #define OSXNATIVES_PLATFORM_UNICODE_TEXT_H_
 
@@ -27,6 +28,10 @@ std::string CanonicalDecomposition(std::string_view text);
 
 // Whether `a` and `b` are canonically equivalent (no case folding).
 bool CanonicallyEquivalent(std::string_view a, std::string_view b);
+
+// `text` lower-cased by the Unicode default case mapping (no locale), as
+// UTF-8. Ill-formed input is repaired with U+FFFD first.
+std::string Lowercased(std::string_view text);
 
 }  // namespace osxnatives
 

@@ -1,4 +1,5 @@
 // CFString text services on Linux, through ICU.
+#include <unicode/locid.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -32,6 +33,15 @@ class IcuText : public CFStringText {
   bool IsControlOrFormat(char32_t code_point) override {
     const int8_t type = u_charType(static_cast<UChar32>(code_point));
     return type == U_CONTROL_CHAR || type == U_FORMAT_CHAR;
+  }
+
+  std::string Lowercase(std::string_view valid_utf8) override {
+    std::string result;
+    icu::UnicodeString::fromUTF8(
+        icu::StringPiece(valid_utf8.data(), static_cast<int32_t>(valid_utf8.size())))
+        .toLower(icu::Locale::getRoot())
+        .toUTF8String(result);
+    return result;
   }
 };
 

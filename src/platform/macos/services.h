@@ -5,20 +5,20 @@
 
 namespace osxnatives::platform::macos {
 
-void RegisterProcessTable();      // process_table.mm: Sysctl, LibProc
-void RegisterWorkspace();         // workspace.mm: NSWorkspace
-void RegisterWindowList();        // window_list.mm: CGWindowList
-void RegisterApplication();       // application.mm: NSApplication, NSPasteboard, NSUserDefaults
-void RegisterEvents();            // events.mm: NSEvent, NSAppleEventManager, ApplicationMain
-void RegisterDisplays();          // displays.mm: CGDisplay, NSScreen
-void RegisterPrivateFunctions();  // bundles.mm: CFBundles
-void RegisterSystem();            // system.mm: NSBundle, SystemLog, OperatingSystemVersionInfo
+void RegisterProcessTable();        // process_table.mm: Sysctl, LibProc
+void RegisterWorkspace();           // workspace.mm: NSWorkspace
+void RegisterWindowList();          // window_list.mm: CGWindowList
+void RegisterApplication();         // application.mm: NSApplication, NSPasteboard, NSUserDefaults
+void RegisterEvents();              // events.mm: NSEvent, NSAppleEventManager, ApplicationMain
+void RegisterDisplays();            // displays.mm: CGDisplay, NSScreen
+void RegisterPrivateFunctions();    // bundles.mm: CFBundles
+void RegisterSystem();              // system.mm: NSBundle, SystemLog, OperatingSystemVersionInfo
 void RegisterNotificationCenter();  // notification_center.mm: NSUserNotificationCenter
-void RegisterTasks();             // tasks.mm: NSTask, PipedTask
-void RegisterFiles();             // files.mm: NSFileManager, NSPropertyListSerialization
-void RegisterAuthorization();     // authorization.mm: AVCaptureDevice, AXTrust
-void RegisterNetworkAndUsb();     // network_usb.mm: CFNetwork, IORegistry
-void RegisterText();              // text.mm: CFStringText
+void RegisterTasks();               // tasks.mm: NSTask, PipedTask
+void RegisterFiles();               // files.mm: NSFileManager, NSPropertyListSerialization
+void RegisterAuthorization();       // authorization.mm: AVCaptureDevice, AXTrust
+void RegisterNetworkAndUsb();       // network_usb.mm: CFNetwork, IORegistry
+void RegisterText();                // text.mm: CFStringText
 
 }  // namespace osxnatives::platform::macos
 

@@ -1,5 +1,6 @@
-// CFStringText on macOS: canonical decomposition with CFStringNormalize and
-// control/format membership with the predefined CFCharacterSet.
+// CFStringText on macOS: canonical decomposition with CFStringNormalize,
+// lower case with CFStringLowercase and control/format membership with the
+// predefined CFCharacterSet.
 //
 // CFCharacterSet.h documents kCFCharacterSetControl as Unicode General
 // Category Cc and Cf, which is exactly the set asked for. Its tables follow
@@ -36,6 +37,24 @@ class CoreFoundationText : public CFStringText {
     CFStringNormalize(decomposed, kCFStringNormalizationFormD);
     std::string result = Utf8FromCFString(decomposed);
     CFRelease(decomposed);
+    return result;
+  }
+
+  // Lower case without a locale: the Unicode default mapping. Text that
+  // CoreFoundation cannot read as UTF-8 comes back unchanged, as above.
+  std::string Lowercase(std::string_view valid_utf8) override {
+    CFStringRef text = CreateCFStringFromUtf8(valid_utf8);
+    if (text == nullptr) {
+      return std::string(valid_utf8);
+    }
+    CFMutableStringRef lowered = CFStringCreateMutableCopy(kCFAllocatorDefault, 0, text);
+    CFRelease(text);
+    if (lowered == nullptr) {
+      return std::string(valid_utf8);
+    }
+    CFStringLowercase(lowered, nullptr);
+    std::string result = Utf8FromCFString(lowered);
+    CFRelease(lowered);
     return result;
   }
 
