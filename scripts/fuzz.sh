@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-8}
 build="$root/build-fuzz"
-targets=(process_document modified_utf8 property_list proc_stat hot_key_list)
+targets=(process_document modified_utf8 property_list proc_stat)
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
   -DOSXNATIVES_FUZZ=ON -DOSXNATIVES_WERROR=ON -DOSXNATIVES_TESTS=OFF -DOSXNATIVES_JAVA=OFF \
   -DOSXNATIVES_BENCH=OFF >/dev/null

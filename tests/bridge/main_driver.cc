@@ -8,19 +8,12 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s LIBRARY [ARGS...]\n", argv[0]);
-    return 2;
-  }
-  void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    std::fprintf(stderr, "cannot load %s: %s\n", argv[1], dlerror());
-    return 2;
-  }
-  using Main = int (*)(int, char**);
-  auto* library_main = reinterpret_cast<Main>(dlsym(library, "main"));
+  void* library = argc > 1 ? dlopen(argv[1], RTLD_NOW | RTLD_LOCAL) : nullptr;
+  auto* library_main =
+      library != nullptr ? reinterpret_cast<int (*)(int, char**)>(dlsym(library, "main")) : nullptr;
   if (library_main == nullptr) {
-    std::fprintf(stderr, "%s has no main\n", argv[1]);
+    std::fprintf(stderr, "usage: %s LIBRARY [ARGS...]; no main: %s\n", argv[0],
+                 argc > 1 ? dlerror() : "no library");
     return 2;
   }
   library_main(argc - 1, argv + 1);

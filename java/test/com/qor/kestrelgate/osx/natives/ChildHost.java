@@ -2,200 +2,200 @@ package com.qor.kestrelgate.osx.natives;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.BufferedReader;
 import java.io.IOException;
-import java.io.InputStreamReader;
 import java.net.URISyntaxException;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.concurrent.TimeUnit;
+import java.util.stream.Collectors;
+import java.util.stream.IntStream;
 
 /**
- * A machine of a test's own for {@link NativeChild} processes: a home folder, recording stand-ins
- * for defaults, launchctl, killall and open first on PATH, a scenario and a journal. Every child
- * runs with -Xcheck:jni.
+ * A machine of a test's own for child processes (host JVMs under -Xcheck:jni, or the recovery
+ * tool): a home folder, recording stand-ins for defaults, launchctl, killall and open first on
+ * PATH, a scenario and a journal.
  */
 final class ChildHost {
   final Path work;
   final Path home;
   final Path journal;
-  final Path record;
+  private final Path record;
   private final Path scenario;
-  private final Path bin;
 
   ChildHost(String name) throws IOException {
     work = Files.createDirectories(Path.of(System.getenv("OSXNATIVES_TEST_WORK"), name));
     home = Files.createDirectories(work.resolve("home"));
-    bin = Files.createDirectories(work.resolve("bin"));
     journal = work.resolve("journal.jsonl");
     record = work.resolve("stand-ins.txt");
     scenario = work.resolve("scenario.json");
+    Files.createDirectories(work.resolve("bin"));
     for (String tool : List.of("defaults", "launchctl", "killall", "open")) {
-      Path script = bin.resolve(tool);
-      Files.writeString(
-          script,
-          "#!/bin/sh\n{ printf '%s\\n' \"$(basename \"$0\")\" \"$@\"; echo --; } >> \""
-              + record
-              + "\"\n");
-      Files.setPosixFilePermissions(script, PosixFilePermissions.fromString("rwx------"));
+      standIn(tool, "");
     }
     scenario("{}");
+  }
+
+  /** Writes the stand-in for {@code tool}: it records its command line, then runs {@code then}. */
+  void standIn(String tool, String then) throws IOException {
+    Path script = work.resolve("bin").resolve(tool);
+    Files.writeString(script, "#!/bin/sh\necho \"$(basename \"$0\") $*\" >> \"" + record + "\"\n" + then);
+    Files.setPosixFilePermissions(script, PosixFilePermissions.fromString("rwx------"));
   }
 
   void scenario(String json) throws IOException {
     Files.writeString(scenario, json);
   }
 
-  /** The settings file of a host whose bundle name is {@code bundleName}. */
+  /** Host "ExamHost" with displays 1 (main) and 2; every hot key off but 15, 27 and enabled. */
+  void lockdownScenario(int... enabled) throws IOException {
+    scenario("{\"currentApplication\": {\"bundleName\": \"ExamHost\"},"
+        + "\"notificationCenterDelegate\": \"HostDelegate\","
+        + "\"displays\": [{\"id\": 1, \"name\": \"Built-in\", \"main\": true}, {\"id\": 2}],"
+        + "\"symbolicHotKeys\": {\"disabled\": ["
+        + IntStream.range(0, 256)
+              .filter(id -> id != 15 && id != 27 && IntStream.of(enabled).noneMatch(e -> e == id))
+              .mapToObj(Integer::toString)
+              .collect(Collectors.joining(","))
+        + "]}}");
+  }
+
+  /**
+   * Locks down in a host process with the hot keys 64, 65, 118 and the corners 2, 5, 0, 11 on, and
+   * kills it with SIGKILL (no unlock, no handler of any kind runs); then leaves the desktop as the
+   * killed lockdown did: corners and hot keys off. Returns the killed host.
+   */
+  Child crashLockdown() throws Exception {
+    lockdownScenario(64, 65, 118);
+    dock(2, 5, 11);
+    Child crashed = start("lock", "hang");
+    assertTrue(crashed.await("HANGING"), crashed::output);
+    assertEquals(137, crashed.process.destroyForcibly().waitFor());
+    lockdownScenario();
+    dock(0, 0, 0);
+    return crashed;
+  }
+
   Path settingsFile(String bundleName) {
     return home.resolve("Library/Application Support/Trevant").resolve(bundleName)
         .resolve("Settings.plist");
   }
 
-  /** Writes the Dock preferences as an XML property list of integer values. */
-  void dock(String... keysAndValues) throws IOException {
-    StringBuilder xml = new StringBuilder(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n");
-    for (int i = 0; i < keysAndValues.length; i += 2) {
-      xml.append("<key>").append(keysAndValues[i]).append("</key><integer>")
-          .append(keysAndValues[i + 1]).append("</integer>\n");
-    }
-    xml.append("</dict>\n</plist>\n");
-    Path dock = home.resolve("Library/Preferences/com.apple.dock.plist");
-    Files.createDirectories(dock.getParent());
-    Files.writeString(dock, xml);
+  private void dock(int topLeft, int topRight, int bottomRight) throws IOException {
+    Path dock = Files.createDirectories(home.resolve("Library/Preferences"));
+    Files.writeString(dock.resolve("com.apple.dock.plist"), ("<?xml version=\"1.0\"?><plist><dict>"
+        + "<key>wvous-tl-corner</key><integer>%d</integer><key>tilesize</key><integer>48</integer>"
+        + "<key>wvous-tr-corner</key><integer>%d</integer>"
+        + "<key>wvous-br-corner</key><integer>%d</integer></dict></plist>")
+        .formatted(topLeft, topRight, bottomRight));
   }
 
   /** The stand-in invocations so far, each as its words joined by single blanks. */
   List<String> commands() throws IOException {
-    List<String> calls = new ArrayList<>();
-    if (!Files.exists(record)) {
-      return calls;
-    }
-    List<String> words = new ArrayList<>();
-    for (String line : Files.readAllLines(record)) {
-      if (line.equals("--")) {
-        calls.add(String.join(" ", words));
-        words.clear();
-      } else {
-        words.add(line);
-      }
-    }
-    return calls;
+    return Files.exists(record) ? Files.readAllLines(record) : List.of();
   }
 
   List<String> journalLines() throws IOException {
     return Files.exists(journal) ? Files.readAllLines(journal) : List.of();
   }
 
-  /** A running child. */
-  final class Child {
+  /** A running child; its standard output and error are read as one stream of lines. */
+  static final class Child {
     final Process process;
     private final BufferedReader out;
-    private final List<String> stdout = new ArrayList<>();
-    private final Path stderr;
+    final List<String> lines = new ArrayList<>();
 
-    Child(Process process, Path stderr) {
+    Child(Process process) {
       this.process = process;
-      this.stderr = stderr;
-      out = new BufferedReader(
-          new InputStreamReader(process.getInputStream(), StandardCharsets.UTF_8));
+      out = process.inputReader();
     }
 
-    /** Reads standard output up to and including {@code line}; false at end of output. */
-    boolean readUntil(String line) throws IOException {
-      for (String next = out.readLine(); next != null; next = out.readLine()) {
-        stdout.add(next);
-        if (next.equals(line)) {
+    /** Reads output up to a line starting with {@code prefix} (null: to the end); whether seen. */
+    boolean await(String prefix) throws IOException {
+      for (String line = out.readLine(); line != null; line = out.readLine()) {
+        lines.add(line);
+        if (prefix != null && line.startsWith(prefix)) {
           return true;
         }
       }
       return false;
     }
 
-    /** Waits for the end; returns the exit status. */
+    /** Waits up to 120 s for the end; the exit status, or -1 when it had to be killed. */
     int finish() throws IOException, InterruptedException {
-      readUntil(null);
       process.getOutputStream().close();
-      return process.waitFor();
+      if (!process.waitFor(120, TimeUnit.SECONDS)) {
+        process.destroyForcibly();
+        return -1;
+      }
+      await(null);
+      return process.exitValue();
     }
 
-    /** Standard output lines read so far, without the child's own markers. */
-    List<String> printed() {
-      return stdout.stream()
-          .filter(l -> !l.equals("DONE") && !l.equals("HANGING")
-              && !l.startsWith("RESULT "))
-          .toList();
+    /** The lines but a child host's own markers: its log lines, when it has no listener. */
+    List<String> logs() {
+      return lines.stream().filter(l -> !l.equals("HANGING") && !l.equals("DONE")
+          && !l.startsWith("RESULT ")).toList();
     }
 
     List<String> results() {
-      return stdout.stream().filter(l -> l.startsWith("RESULT ")).toList();
+      return lines.stream().filter(l -> l.startsWith("RESULT ")).toList();
     }
 
-    /** The host's log lines as "[LEVEL] message", in order. */
-    List<String> logs() throws IOException {
-      return Files.readAllLines(stderr).stream().filter(l -> l.startsWith("[")).toList();
+    String output() {
+      return String.join("\n", lines);
     }
   }
 
+  /** Starts {@link NativeChild} with {@code actions}. */
   Child start(String... actions) throws IOException, URISyntaxException {
-    String classpath = location(OSXNativeProvider.class) + ":" + location(NativeChild.class);
-    return launch(List.of("-cp", classpath, NativeChild.class.getName()), actions);
+    return launch(java(hostClassPath(), NativeChild.class), actions);
   }
 
-  /**
-   * Like {@link #start}, with the host class and NativeChild loaded by a class loader of the
-   * child's own ({@link OwnLoaderChild}); the JVM's class path holds only the test classes.
-   */
+  /** Starts NativeChild through {@link OwnLoaderChild}: only its own class loader sees the host. */
   Child startInOwnLoader(String... actions) throws IOException, URISyntaxException {
-    String loaderPath = location(OSXNativeProvider.class) + ":" + location(NativeChild.class);
-    return launch(
-        List.of("-cp", location(OwnLoaderChild.class), OwnLoaderChild.class.getName(), loaderPath),
-        actions);
+    List<String> command = java(location(OwnLoaderChild.class), OwnLoaderChild.class);
+    command.add(hostClassPath());
+    return launch(command, actions);
   }
 
-  private Child launch(List<String> main, String... actions) throws IOException {
-    List<String> command = new ArrayList<>(List.of(
-        Path.of(System.getProperty("java.home"), "bin", "java").toString(), "-Xcheck:jni",
-        "-Djava.library.path=" + System.getProperty("java.library.path")));
-    command.addAll(main);
-    command.addAll(List.of(actions));
-    ProcessBuilder builder = new ProcessBuilder(command);
+  /** Starts osxnatives-recover, which the build puts next to the library. */
+  Child startTool(String... args) throws IOException {
+    return launch(
+        new ArrayList<>(List.of(System.getProperty("java.library.path") + "/osxnatives-recover")),
+        args);
+  }
+
+  private static List<String> java(String classPath, Class<?> main) {
+    return new ArrayList<>(List.of(System.getProperty("java.home") + "/bin/java", "-Xcheck:jni",
+        "-Djava.library.path=" + System.getProperty("java.library.path"), "-cp", classPath,
+        main.getName()));
+  }
+
+  private static String hostClassPath() throws URISyntaxException {
+    return location(OSXNativeProvider.class) + ":" + location(NativeChild.class);
+  }
+
+  private Child launch(List<String> command, String... args) throws IOException {
+    command.addAll(List.of(args));
+    ProcessBuilder builder = new ProcessBuilder(command).redirectErrorStream(true);
     builder.environment().put("HOME", home.toString());
-    builder.environment().put("PATH", bin + ":" + System.getenv("PATH"));
+    builder.environment().put("PATH", work.resolve("bin") + ":" + System.getenv("PATH"));
     builder.environment().put("OSXNATIVES_SIM_SCENARIO", scenario.toString());
     builder.environment().put("OSXNATIVES_SIM_JOURNAL", journal.toString());
-    Path stderr = Files.createTempFile(work, "stderr", ".txt");
-    builder.redirectError(stderr.toFile());
-    return new Child(builder.start(), stderr);
+    return new Child(builder.start());
   }
 
-  /** Runs a child to its end and checks that it exited cleanly without JNI warnings. */
-  Child run(String... actions) throws Exception {
-    return finished(start(actions));
-  }
-
-  /** Runs a child in a class loader of its own ({@link #startInOwnLoader}), as {@link #run}. */
-  Child runInOwnLoader(String... actions) throws Exception {
-    return finished(startInOwnLoader(actions));
-  }
-
-  private Child finished(Child child) throws Exception {
-    assertEquals(0, child.finish(), () -> "child failed: " + readQuietly(child.stderr));
-    assertFalse(Files.readString(child.stderr).contains("WARNING in native method"));
+  /** Waits for the end of {@code child}; asserts its exit status and that the JVM saw no JNI misuse. */
+  static Child expect(int status, Child child) throws Exception {
+    assertEquals(status, child.finish(), child::output);
+    assertFalse(child.output().contains("WARNING in native method"), child::output);
     return child;
-  }
-
-  private static String readQuietly(Path file) {
-    try {
-      return Files.readString(file);
-    } catch (IOException e) {
-      return e.toString();
-    }
   }
 
   private static String location(Class<?> type) throws URISyntaxException {

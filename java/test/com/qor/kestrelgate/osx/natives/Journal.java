@@ -1,47 +1,41 @@
 package com.qor.kestrelgate.osx.natives;
 
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
+import java.util.stream.IntStream;
 
-/** Reads the simulated desktop's journal named by OSXNATIVES_SIM_JOURNAL. */
+/** Reads the simulated desktop's journal; builds its lines as the library writes them. */
 public final class Journal {
-  private final Path path;
+  private final Path path = Path.of(System.getenv("OSXNATIVES_SIM_JOURNAL"));
   private int seen;
 
-  public Journal() {
-    String name = System.getenv("OSXNATIVES_SIM_JOURNAL");
-    if (name == null || name.isEmpty()) {
-      throw new IllegalStateException("OSXNATIVES_SIM_JOURNAL is not set");
-    }
-    this.path = Path.of(name);
-  }
-
-  /** All lines written so far. */
-  public List<String> all() throws IOException {
-    if (!Files.exists(path)) {
-      return List.of();
-    }
-    return Files.readAllLines(path, StandardCharsets.UTF_8);
-  }
-
-  /** The lines written since the last call of {@code since} or {@link #skip}. */
+  /** The lines written since the last call of {@code since}. */
   public List<String> since() throws IOException {
-    List<String> lines = all();
+    List<String> lines = Files.exists(path) ? Files.readAllLines(path) : List.of();
     List<String> fresh = lines.subList(Math.min(seen, lines.size()), lines.size());
     seen = lines.size();
     return fresh;
   }
 
-  /** Forgets everything written so far. */
-  public void skip() throws IOException {
-    seen = all().size();
-  }
-
-  /** A journal line as the library writes it. */
   public static String entry(String service, String call, String args) {
     return "{\"service\":\"" + service + "\",\"call\":\"" + call + "\",\"args\":" + args + "}";
+  }
+
+  static List<String> hotKeys(boolean enabled, int... ids) {
+    return IntStream.of(ids).mapToObj(id -> entry("CGSSetSymbolicHotKeyEnabled",
+        "CGSSetSymbolicHotKeyEnabled", "{\"enabled\":" + enabled + ",\"id\":" + id + "}")).toList();
+  }
+
+  /** The four hot corners set to {@code actions} (top left, top right, bottom left, bottom right). */
+  static List<String> corners(int... actions) {
+    return IntStream.range(0, 4).mapToObj(corner -> entry("CoreDockSetExposeCornerAction",
+        "CoreDockSetExposeCornerAction",
+        "{\"action\":" + actions[corner] + ",\"corner\":" + corner + "}")).toList();
+  }
+
+  static String display(String call, int id) {
+    return entry("CoreGraphics", call, "{\"display\":" + id + "}");
   }
 }

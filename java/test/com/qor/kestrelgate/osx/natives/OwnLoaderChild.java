@@ -7,33 +7,22 @@ import java.nio.file.Path;
 import java.util.Arrays;
 
 /**
- * Runs {@link NativeChild} as an application launcher or plugin loader would: NativeChild and the
- * host class come from a class loader of their own, which the JVM's class path does not reach.
- *
- * <p>Arguments: that loader's class path (entries separated by the path separator), then
- * NativeChild's actions.
+ * Runs {@link NativeChild} (arguments: its class path, then its actions) as a plugin loader would:
+ * from a class loader of its own, which the JVM's class path does not reach.
  */
 public final class OwnLoaderChild {
   private OwnLoaderChild() {}
 
   public static void main(String[] args) throws Exception {
-    URL[] urls = Arrays.stream(args[0].split(File.pathSeparator))
-        .map(entry -> {
-          try {
-            return Path.of(entry).toUri().toURL();
-          } catch (java.net.MalformedURLException e) {
-            throw new IllegalArgumentException(entry, e);
-          }
-        })
-        .toArray(URL[]::new);
+    URL[] urls = new URL[args[0].split(File.pathSeparator).length];
+    for (int i = 0; i < urls.length; i++) {
+      urls[i] = Path.of(args[0].split(File.pathSeparator)[i]).toUri().toURL();
+    }
     // Kept open: the library's threads may still load classes through it until the JVM ends.
     URLClassLoader loader =
         new URLClassLoader("exam-host", urls, ClassLoader.getPlatformClassLoader());
-    Class<?> child = Class.forName("com.qor.kestrelgate.osx.natives.NativeChild", true, loader);
-    if (child.getClassLoader() != loader) {
-      throw new IllegalStateException("NativeChild is on the JVM's class path");
-    }
-    child.getMethod("main", String[].class)
+    Class.forName("com.qor.kestrelgate.osx.natives.NativeChild", true, loader)
+        .getMethod("main", String[].class)
         .invoke(null, (Object) Arrays.copyOfRange(args, 1, args.length));
   }
 }

@@ -5,31 +5,42 @@ import java.util.List;
 import java.util.concurrent.TimeUnit;
 import java.util.function.Predicate;
 
-/** Records every callback the library makes, with the thread it came from. Thread-safe. */
+/**
+ * Records every callback the library makes, with the thread it came from, and then throws from it
+ * when made {@code throwing}. Thread-safe.
+ */
 public final class Recorder implements OSXNativeProvider.Listener {
   /** One callback: kind is "log", "url" or "close". */
   public record Call(String kind, String text, String level, Thread thread) {}
 
   private final List<Call> calls = new ArrayList<>();
+  private final boolean throwing;
+
+  public Recorder(boolean throwing) {
+    this.throwing = throwing;
+  }
 
   @Override
-  public synchronized void log(String message, String level) {
+  public void log(String message, String level) {
     add(new Call("log", message, level, Thread.currentThread()));
   }
 
   @Override
-  public synchronized void navigateToUrl(String url) {
+  public void navigateToUrl(String url) {
     add(new Call("url", url, null, Thread.currentThread()));
   }
 
   @Override
-  public synchronized void closeRequest() {
+  public void closeRequest() {
     add(new Call("close", null, null, Thread.currentThread()));
   }
 
-  private void add(Call call) {
+  private synchronized void add(Call call) {
     calls.add(call);
     notifyAll();
+    if (throwing) {
+      throw new IllegalStateException("listener failure on " + call);
+    }
   }
 
   public synchronized List<Call> calls() {
@@ -40,15 +51,11 @@ public final class Recorder implements OSXNativeProvider.Listener {
     calls.clear();
   }
 
-  /** The log messages received so far, in order. */
   public synchronized List<String> messages() {
     return calls.stream().filter(c -> c.kind().equals("log")).map(Call::text).toList();
   }
 
-  /**
-   * Waits until the recorded calls satisfy {@code done}, up to {@code seconds}. Returns whether
-   * they do.
-   */
+  /** Waits up to {@code seconds} for the calls to satisfy {@code done}; whether they do. */
   public synchronized boolean await(Predicate<List<Call>> done, long seconds)
       throws InterruptedException {
     long deadline = System.nanoTime() + TimeUnit.SECONDS.toNanos(seconds);
