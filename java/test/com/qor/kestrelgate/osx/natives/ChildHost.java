@@ -44,7 +44,7 @@ final class ChildHost {
   /** Writes the stand-in for {@code tool}: it records its command line, then runs {@code then}. */
   void standIn(String tool, String then) throws IOException {
     Path script = work.resolve("bin").resolve(tool);
-    Files.writeString(script, "#!/bin/sh\necho \"$(basename \"$0\") $*\" >> \"" + record + "\"\n" + then);
+    Files.writeString(script, "#!/bin/sh\necho \"${0##*/} $*\" >> \"" + record + "\"\n" + then);
     Files.setPosixFilePermissions(script, PosixFilePermissions.fromString("rwx------"));
   }
 
@@ -191,7 +191,7 @@ final class ChildHost {
     return new Child(builder.start());
   }
 
-  /** Waits for the end of {@code child}; asserts its exit status and that the JVM saw no JNI misuse. */
+  /** Waits for the end of {@code child}; asserts its exit status and no JNI misuse. */
   static Child expect(int status, Child child) throws Exception {
     assertEquals(status, child.finish(), child::output);
     assertFalse(child.output().contains("WARNING in native method"), child::output);

@@ -28,7 +28,7 @@ public final class Journal {
         "CGSSetSymbolicHotKeyEnabled", "{\"enabled\":" + enabled + ",\"id\":" + id + "}")).toList();
   }
 
-  /** The four hot corners set to {@code actions} (top left, top right, bottom left, bottom right). */
+  /** The hot corners set to {@code actions}: top left, top right, bottom left, bottom right. */
   static List<String> corners(int... actions) {
     return IntStream.range(0, 4).mapToObj(corner -> entry("CoreDockSetExposeCornerAction",
         "CoreDockSetExposeCornerAction",

@@ -98,7 +98,7 @@ class NativesTest {
 
   /** The process objects of a document (they hold no nested objects), as the library wrote them. */
   private static List<String> objects(String document) {
-    return Pattern.compile("\\{[^{}]*\\}").matcher(document).results().map(MatchResult::group).toList();
+    return Pattern.compile("\\{[^{}]*}").matcher(document).results().map(MatchResult::group).toList();
   }
 
   @Test

@@ -121,7 +121,7 @@ class RecoveryTest {
     ChildHost host = new ChildHost("bundleName");
     host.lockdownScenario();
     Path direct = host.settingsFile("ExamHost").getParent().resolveSibling("Settings.plist");
-    for (Path file : List.of(host.settingsFile("ExamHost"), host.settingsFile("OtherHost"), direct)) {
+    for (Path file : List.of(direct, host.settingsFile("ExamHost"), host.settingsFile("OtherHost"))) {
       Files.createDirectories(file.getParent());
       Files.writeString(file, "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
           + "<key>wvous-tl-corner</key><integer>6</integer></dict></plist>");
