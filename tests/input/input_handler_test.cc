@@ -44,6 +44,7 @@ std::string Join(const std::vector<int32_t>& ids) {
 
 std::vector<std::pair<int32_t, bool>> Set(const std::vector<int32_t>& ids, bool enabled) {
   std::vector<std::pair<int32_t, bool>> calls;
+  calls.reserve(ids.size());
   for (int32_t id : ids) calls.emplace_back(id, enabled);
   return calls;
 }
@@ -102,13 +103,12 @@ TEST(InputHandlerTest, LockdownSavesDisablesAndSilencesThenUnlockRestores) {
 // What start and stop do in each state of the handler.
 TEST(InputHandlerTest, FollowsTheStateTable) {
   const struct {
-    bool inputDisabled, running, callStart, throws;
     size_t commands;
-    bool runningAfter;
-  } cases[] = {{true, false, true, false, 4, true},   {false, false, true, false, 0, false},
-               {true, false, false, false, 0, false}, {false, false, false, false, 0, false},
-               {true, true, true, false, 0, true},    {false, true, true, true, 0, true},
-               {true, true, false, false, 4, false},  {false, true, false, false, 4, false}};
+    bool inputDisabled, running, callStart, throws, runningAfter;
+  } cases[] = {{4, true, false, true, false, true},   {0, false, false, true, false, false},
+               {0, true, false, false, false, false}, {0, false, false, false, false, false},
+               {0, true, true, true, false, true},    {0, false, true, true, true, true},
+               {4, true, true, false, false, false},  {4, false, true, false, false, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.inputDisabled << c.running << c.callStart);
     Lockdown lockdown;
