@@ -15,10 +15,6 @@
 #include <vector>
 
 #include "platform/linux/services.h"
-#include "platform/ns_file_manager.h"
-#include "platform/ns_log.h"
-#include "platform/ns_property_list_serialization.h"
-#include "platform/ns_task.h"
 #include "platform/posix/services.h"
 #include "platform/sim/bundle.h"
 #include "platform/sim/notification_center.h"
@@ -29,9 +25,11 @@
 namespace osxnatives::testing {
 
 // The real file operations, with the home folder (and so Application
-// Support) moved to `home`. Each failure switch makes that operation fail
-// with a fixed description.
+// Support) moved to `home`. Each failure switch makes that operation fail.
 class TestFileManager : public platform::NSFileManager {
+  using Path = const std::string&;
+  using Error = std::optional<std::string>;
+
  public:
   explicit TestFileManager(std::filesystem::path home) : home_(std::move(home)) {}
 
@@ -42,42 +40,25 @@ class TestFileManager : public platform::NSFileManager {
 
   std::string NSHomeDirectory() override { return home_.string(); }
   platform::PathResult applicationSupportDirectory() override {
-    if (failApplicationSupport) {
-      return {std::nullopt, "no support folder"};
-    }
+    if (failApplicationSupport) return {std::nullopt, "no support folder"};
     return {(home_ / "Library" / "Application Support").string(), ""};
   }
-  std::optional<std::string> createDirectoryWithIntermediates(const std::string& path) override {
-    if (failCreateDirectory) {
-      return "cannot create folder";
-    }
-    return real().createDirectoryWithIntermediates(path);
+  Error createDirectoryWithIntermediates(Path p) override {
+    return failCreateDirectory ? "cannot create folder"
+                               : real().createDirectoryWithIntermediates(p);
   }
-  bool fileExistsAtPath(const std::string& path) override { return real().fileExistsAtPath(path); }
-  bool checkResourceIsReachable(const std::string& path) override {
-    return real().checkResourceIsReachable(path);
+  bool fileExistsAtPath(Path p) override { return real().fileExistsAtPath(p); }
+  bool checkResourceIsReachable(Path p) override { return real().checkResourceIsReachable(p); }
+  Error contentsAtPath(Path p) override { return real().contentsAtPath(p); }
+  Error contentsOfOwnFileAtPath(Path p) override { return real().contentsOfOwnFileAtPath(p); }
+  std::vector<std::string> contentsOfDirectoryAtPath(Path p) override {
+    return real().contentsOfDirectoryAtPath(p);
   }
-  std::optional<std::string> contentsAtPath(const std::string& path) override {
-    return real().contentsAtPath(path);
+  Error writeAtomically(Path p, std::string_view contents) override {
+    return failWrite ? "disk full" : real().writeAtomically(p, contents);
   }
-  std::optional<std::string> contentsOfOwnFileAtPath(const std::string& path) override {
-    return real().contentsOfOwnFileAtPath(path);
-  }
-  std::vector<std::string> contentsOfDirectoryAtPath(const std::string& path) override {
-    return real().contentsOfDirectoryAtPath(path);
-  }
-  std::optional<std::string> writeAtomically(const std::string& path,
-                                             std::string_view contents) override {
-    if (failWrite) {
-      return "disk full";
-    }
-    return real().writeAtomically(path, contents);
-  }
-  std::optional<std::string> removeItemAtPath(const std::string& path) override {
-    if (failRemove) {
-      return "file is locked";
-    }
-    return real().removeItemAtPath(path);
+  Error removeItemAtPath(Path p) override {
+    return failRemove ? "file is locked" : real().removeItemAtPath(p);
   }
 
  private:
@@ -85,7 +66,7 @@ class TestFileManager : public platform::NSFileManager {
   std::filesystem::path home_;
 };
 
-// Keeps the system log's entries instead of printing them.
+// Keeps the system log's entries instead of printing them. Thread-safe.
 class RecordingSystemLog : public platform::SystemLog {
  public:
   void Write(std::string_view text) override {
@@ -102,29 +83,21 @@ class RecordingSystemLog : public platform::SystemLog {
   std::vector<std::string> lines_;
 };
 
-// Records the commands instead of running them.
+// Records the bash commands instead of running them; each "fails", which
+// changes nothing, or, without `launches`, cannot start.
 class RecordingTask : public platform::NSTask {
  public:
-  platform::TaskOutcome launchAndWait(const std::string& launch_path,
-                                      const std::vector<std::string>& arguments) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    EXPECT_EQ(launch_path, "/bin/bash");
-    EXPECT_EQ(arguments.size(), 2U);
-    EXPECT_EQ(arguments.at(0), "-c");
-    commands_.push_back(arguments.at(1));
-    platform::TaskOutcome outcome;
-    outcome.launched = true;
-    outcome.terminationStatus = 1;  // A failing command changes nothing.
-    return outcome;
+  bool launches = true;
+  platform::TaskOutcome launchAndWait(const std::string& path,
+                                      const std::vector<std::string>& args) override {
+    EXPECT_EQ(path + " " + args.at(0) + " " + std::to_string(args.size()), "/bin/bash -c 2");
+    commands_.Write(args.at(1));
+    return {launches, 1, false, launches ? "" : "no bash"};
   }
-  std::vector<std::string> commands() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return commands_;
-  }
+  std::vector<std::string> commands() const { return commands_.lines(); }
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> commands_;
+  RecordingSystemLog commands_;
 };
 
 // Everything the input handler touches, simulated or moved into a temporary
@@ -135,7 +108,7 @@ class Lockdown {
  public:
   explicit Lockdown(const std::string& scenario = "{}")
       : desktop_(scenario),
-        files(desktop_.dir().path() / "home"),
+        files(home()),
         bundles(desktop_.desktop()),
         center(desktop_.desktop()),
         bundle(desktop_.desktop()) {
@@ -143,8 +116,6 @@ class Lockdown {
   }
 
   std::filesystem::path home() const { return desktop_.dir().path() / "home"; }
-  // The journal of the simulated desktop, also for other processes to append to.
-  std::filesystem::path journalFile() const { return desktop_.dir().path() / "journal.jsonl"; }
   std::filesystem::path settingsFolder(const std::string& bundle_name) const {
     std::filesystem::path folder = home() / "Library" / "Application Support" / "Trevant";
     return bundle_name.empty() ? folder : folder / bundle_name;
@@ -163,53 +134,39 @@ class Lockdown {
   }
   static std::optional<std::string> ReadRaw(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
-      return std::nullopt;
-    }
+    if (!in) return std::nullopt;
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
   }
   // The root dictionary of a property-list file; null when unreadable.
   static nlohmann::json ReadPlist(const std::filesystem::path& file) {
-    auto bytes = ReadRaw(file);
-    if (!bytes) {
-      return nullptr;
-    }
-    auto parsed = platform::LinuxNSPropertyListSerialization().propertyListWithData(*bytes);
+    auto parsed = platform::LinuxNSPropertyListSerialization().propertyListWithData(
+        ReadRaw(file).value_or(""));
     return parsed.plist.value_or(nullptr);
   }
 
-  std::vector<nlohmann::json> Journal(const std::string& call) const {
-    return desktop_.Journal(call);
+  // The desktop's journal, or only its entries for `call`.
+  std::vector<nlohmann::json> Journal(const std::string& call = "") const {
+    return call.empty() ? desktop_.Journal() : desktop_.Journal(call);
   }
-  std::vector<nlohmann::json> Journal() const { return desktop_.Journal(); }
   // The (id, enabled) pairs passed to the hot key setter, in order.
   std::vector<std::pair<int32_t, bool>> HotKeyCalls() const {
-    std::vector<std::pair<int32_t, bool>> calls;
-    for (const auto& entry : Journal("CGSSetSymbolicHotKeyEnabled")) {
-      calls.emplace_back(entry["args"]["id"].get<int32_t>(), entry["args"]["enabled"].get<bool>());
-    }
-    return calls;
+    return Calls<int32_t, bool>("CGSSetSymbolicHotKeyEnabled", "id", "enabled");
   }
   // The (action, corner) pairs passed to the corner function, in order.
   std::vector<std::pair<int32_t, int32_t>> CornerCalls() const {
-    std::vector<std::pair<int32_t, int32_t>> calls;
-    for (const auto& entry : Journal("CoreDockSetExposeCornerAction")) {
-      calls.emplace_back(entry["args"]["action"].get<int32_t>(),
-                         entry["args"]["corner"].get<int32_t>());
-    }
-    return calls;
-  }
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> messages;
-    for (const auto& line : host.logs()) {
-      messages.push_back(line.message);
-    }
-    return messages;
+    return Calls<int32_t, int32_t>("CoreDockSetExposeCornerAction", "action", "corner");
   }
 
  private:
+  template <typename A, typename B>
+  std::vector<std::pair<A, B>> Calls(const std::string& call, const char* a, const char* b) const {
+    std::vector<std::pair<A, B>> calls;
+    for (const auto& entry : Journal(call)) calls.emplace_back(entry["args"][a], entry["args"][b]);
+    return calls;
+  }
+
   TestDesktop desktop_;
 
  public:
@@ -235,18 +192,13 @@ class CapturedStdout {
  public:
   CapturedStdout() { ::testing::internal::CaptureStdout(); }
   ~CapturedStdout() {
-    if (!done_) {
-      ::testing::internal::GetCapturedStdout();
-    }
+    if (!done_) ::testing::internal::GetCapturedStdout();
   }
   std::vector<std::string> Lines() {
     done_ = true;
-    std::string text = ::testing::internal::GetCapturedStdout();
+    std::istringstream in(::testing::internal::GetCapturedStdout());
     std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-      lines.push_back(line);
-    }
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
 
