@@ -91,28 +91,25 @@ constexpr char kQuit[] = "key down CMD + Q";
 TEST(HandleKeyDownTest, FiltersAndSwitches) {
   // A logged key is swallowed; a null client is an absent one.
   struct Case {
-    const char* title;
-    uint16_t key;
     uint64_t flags;
-    const char *mode, *client;
+    uint16_t key;
     bool systemTest;
-    const char* os;
     int closes;
-    const char *log, *activated;
+    const char *title, *mode, *client, *os, *log, *activated;
   } cases[] = {
-      {nullptr, kQ, kShift, "op", "", false, "14", 0, nullptr, nullptr},
-      {nullptr, kQ, kCmd | kShift | kOption, "op", "", false, "14", 1, kQuit, nullptr},
-      {"TerminateProcessWindow", kQ, kCmd, "op", "", false, "14", 0, kQuit, nullptr},
-      {"errorwindow", kQ, kCmd, "op", "", false, "14", 1, kQuit, nullptr},  // case-sensitive
-      {nullptr, kH, kCmd | kOption, "", "", false, "14", 0, "key down CMD + H", nullptr},
-      {nullptr, kH, kCmd | kShift, "op", "", false, "14", 0, nullptr, nullptr},
-      {nullptr, kTab, kCmd, "op", "", false, "14.0", 0, nullptr, kPimzo},
-      {nullptr, kTab, kCmd | kShift, "OP", nullptr, false, "15.1", 0, nullptr, kPimzo},
-      {nullptr, kTab, kCmd, "op", "", true, "14", 0, nullptr, nullptr},
-      {nullptr, kTab, kCmd, "AP", "FaceBook", true, "13.0", 0, nullptr, kWebex},
-      {nullptr, kTab, kCmd, "ap", nullptr, false, "14", 0, nullptr, nullptr},
-      {nullptr, kTab, kCmd, "xp", "facebook", false, "14", 0, nullptr, nullptr},
-      {"ErrorWindow", 0, kCmd, "op", "", false, "14", 0, nullptr, nullptr}};
+      {kShift, kQ, false, 0, nullptr, "op", "", "14", nullptr, nullptr},
+      {kCmd | kShift | kOption, kQ, false, 1, nullptr, "op", "", "14", kQuit, nullptr},
+      {kCmd, kQ, false, 0, "TerminateProcessWindow", "op", "", "14", kQuit, nullptr},
+      {kCmd, kQ, false, 1, "errorwindow", "op", "", "14", kQuit, nullptr},  // case-sensitive
+      {kCmd | kOption, kH, false, 0, nullptr, "", "", "14", "key down CMD + H", nullptr},
+      {kCmd | kShift, kH, false, 0, nullptr, "op", "", "14", nullptr, nullptr},
+      {kCmd, kTab, false, 0, nullptr, "op", "", "14.0", nullptr, kPimzo},
+      {kCmd | kShift, kTab, false, 0, nullptr, "OP", nullptr, "15.1", nullptr, kPimzo},
+      {kCmd, kTab, true, 0, nullptr, "op", "", "14", nullptr, nullptr},
+      {kCmd, kTab, true, 0, nullptr, "AP", "FaceBook", "13.0", nullptr, kWebex},
+      {kCmd, kTab, false, 0, nullptr, "ap", nullptr, "14", nullptr, nullptr},
+      {kCmd, kTab, false, 0, nullptr, "xp", "facebook", "14", nullptr, nullptr},
+      {kCmd, 0, false, 0, "ErrorWindow", "op", "", "14", nullptr, nullptr}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "row " << &c - cases);
     SimPlatform sim(Desktop(c.title, c.os));
@@ -144,23 +141,21 @@ TEST(GlobalHandlerTest, BringsTheBrowserBack) {
   const std::string kelvin = "com.trevant.qor.\u212Aestrelgate",
                     lower = "com.trevant.qor.kestrelgate";
   struct Case {
-    bool webex;  // the Webex handler, else the companion handler
-    uint16_t key;
     uint64_t flags;
-    bool systemTest;
+    uint16_t key;
+    bool webex, systemTest, activates;  // webex: the Webex handler, else the companion one
     const char *frontmost, *os;
     std::string browser;
-    bool activates;
-  } cases[] = {{false, kTab, kCmd, false, kPimzo, "14.0", kBrowser, true},
-               {false, kTab, kCmd, false, kPimzo, "12.7", kelvin, true},
-               {false, kTab, kCmd, false, kPimzo, "14.0", lower, false},
-               {false, kTab, kCmd, true, kPimzo, "14.0", kBrowser, false},
-               {false, kTab, 0, false, kPimzo, "14.0", kBrowser, false},
-               {false, kQ, kCmd, false, kPimzo, "14.0", kBrowser, false},
-               {false, kTab, kCmd, false, kWebex, "14.0", kBrowser, false},
-               {true, kTab, kCmd, false, kWebex, "14.0", kBrowser, true},
-               {true, kTab, kCmd | kShift, true, kWebex, "13.9", kBrowser, true},
-               {true, kTab, kCmd, false, kPimzo, "14.0", kBrowser, false}};
+  } cases[] = {{kCmd, kTab, false, false, true, kPimzo, "14.0", kBrowser},
+               {kCmd, kTab, false, false, true, kPimzo, "12.7", kelvin},
+               {kCmd, kTab, false, false, false, kPimzo, "14.0", lower},
+               {kCmd, kTab, false, true, false, kPimzo, "14.0", kBrowser},
+               {0, kTab, false, false, false, kPimzo, "14.0", kBrowser},
+               {kCmd, kQ, false, false, false, kPimzo, "14.0", kBrowser},
+               {kCmd, kTab, false, false, false, kWebex, "14.0", kBrowser},
+               {kCmd, kTab, true, false, true, kWebex, "14.0", kBrowser},
+               {kCmd | kShift, kTab, true, true, true, kWebex, "13.9", kBrowser},
+               {kCmd, kTab, true, false, false, kPimzo, "14.0", kBrowser}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "row " << &c - cases);
     SimPlatform sim(

@@ -51,9 +51,9 @@ void InstallLocalSet(SimMainThread& main, Seen& seen) {
            {kEventMaskKeyDown, "local "},
            {kEventMaskOtherMouseDown | kEventMaskGesture, "mouse "},
            {kEventMaskPressure, "pressure "}}) {
-    main.addLocalMonitorForEventsMatchingMask(mask, [&seen, name](const Event& e) {
-      seen.Add(name + std::to_string(static_cast<int>(e.type)) + ":" + std::to_string(e.keyCode));
-      return e.keyCode == 12 || name != "local " ? std::nullopt : std::optional<Event>(e);
+    main.addLocalMonitorForEventsMatchingMask(mask, [&seen, label = name](const Event& e) {
+      seen.Add(label + std::to_string(static_cast<int>(e.type)) + ":" + std::to_string(e.keyCode));
+      return e.keyCode == 12 || label != "local " ? std::nullopt : std::optional<Event>(e);
     });
   }
 }
@@ -89,7 +89,7 @@ TEST(SimMainThreadTest, InputWaitsForTheFullLocalSetThenFlowsInOrderOnItsOwnThre
 
 TEST(SimMainThreadTest, AppleEventsWaitForTheGetURLHandlerWhichALaterOneReplaces) {
   TestDesktop test(R"({"appleEvents": [
-      {"eventClass": "GURL", "eventID": "odoc", "url": "file:///tmp/a"},
+      {"eventClass": "aevt", "eventID": "GURL", "url": "file:///tmp/a"},
       {"eventClass": "GURL", "eventID": "GURL", "url": "kestrelgate://exam/42?x=\u00e9 y"},
       {"eventClass": "aevt", "eventID": "odoc", "url": "unhandled"},
       {"eventClass": "GURL", "eventID": "GURL", "url": "kestrelgate://second"}]})");
@@ -100,8 +100,8 @@ TEST(SimMainThreadTest, AppleEventsWaitForTheGetURLHandlerWhichALaterOneReplaces
       seen.Add(name + Url(e));
     };
   };
-  // Another event of the same class: nothing flows yet.
-  main.setEventHandler(record("odoc "), kGURL, MakeFourCharCode("odoc"));
+  // Another class's event of the same identifier: nothing flows yet.
+  main.setEventHandler(record("other "), MakeFourCharCode("aevt"), kGURL);
   ASSERT_TRUE(main.WaitUntilIdle(seconds(10)));
   EXPECT_TRUE(seen.empty());
   // The first get-URL handler replaces itself while its event is in hand.
@@ -112,7 +112,7 @@ TEST(SimMainThreadTest, AppleEventsWaitForTheGetURLHandlerWhichALaterOneReplaces
       },
       kGURL, kGURL);
   ASSERT_TRUE(main.WaitUntilIdle(seconds(10)));
-  EXPECT_EQ(seen, (std::vector<std::string>{"odoc file:///tmp/a",
+  EXPECT_EQ(seen, (std::vector<std::string>{"other file:///tmp/a",
                                             "first kestrelgate://exam/42?x=\u00e9 y",
                                             "second kestrelgate://second"}));
   EXPECT_EQ(Delivered(test, "result"),
