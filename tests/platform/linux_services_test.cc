@@ -45,14 +45,18 @@ TEST(LinuxFileManagerTest, HomeAndApplicationSupportComeFromHome) {
 TEST(LinuxFileManagerTest, AtomicWriteReplacesTheWholeFileAndLeavesNothingElse) {
   TempDir dir;
   const std::string file = (dir.path() / "Settings.plist").string();
+  const auto count = [](const std::filesystem::path& folder) {
+    return std::distance(std::filesystem::directory_iterator(folder), {});
+  };
+  const auto descriptors = count("/proc/self/fd");
   EXPECT_EQ(Files().writeAtomically(file, std::string(100000, 'a')), std::nullopt);
   EXPECT_EQ(Files().writeAtomically(file, "short"), std::nullopt);
   EXPECT_EQ(Files().contentsAtPath(file), "short");
+  EXPECT_EQ(count("/proc/self/fd"), descriptors) << "every descriptor opened is closed";
   struct stat info {};
   ASSERT_EQ(stat(file.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0644U);
-  const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()), {});
-  EXPECT_EQ(entries, 1);
+  EXPECT_EQ(count(dir.path()), 1);
 }
 
 TEST(LinuxFileManagerTest, FailuresAreDescribedAndChangeNothing) {
