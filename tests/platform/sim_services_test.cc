@@ -188,9 +188,9 @@ TEST(JournalTest, OneWholeObjectPerEffectFromManyThreads) {
   TestDesktop test;
   test.desktop().journal().Record("NSPasteboard", "clearContents", nullptr);
   constexpr int kThreads = 8, kPerThread = 500;
-  std::vector<std::thread> threads;
+  std::vector<std::thread> threads(kThreads);
   for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
+    threads[t] = std::thread([&, t] {
       for (int i = 0; i < kPerThread; ++i) {
         test.desktop().journal().Record(
             "T", "call", {{"t", t}, {"i", i}, {"pad", std::string(200, 'x')}}, {{"result", 1}});
