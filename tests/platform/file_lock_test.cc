@@ -13,7 +13,7 @@ namespace {
 using std::chrono::milliseconds;
 using Held = std::unique_ptr<HeldFolderLock>;
 
-TEST(FolderLockTest, SecondComerTimesOutAndLearnsTheHolder) {
+TEST(FolderLockTest, SecondComerTimesOutAndLearnsTheHolderAWaiterGetsItAndAFolderMustExist) {
   testing::TempDir dir;
   auto& lock = Get<FolderLock>();
   auto first = lock.Acquire(dir.path().string(), milliseconds(0));
@@ -21,34 +21,23 @@ TEST(FolderLockTest, SecondComerTimesOutAndLearnsTheHolder) {
 
   const auto started = std::chrono::steady_clock::now();
   auto second = lock.Acquire(dir.path().string(), milliseconds(100));
-  ASSERT_TRUE(std::holds_alternative<FolderLockFailure>(second));
   EXPECT_GE(std::chrono::steady_clock::now() - started, milliseconds(100));
+  ASSERT_TRUE(std::holds_alternative<FolderLockFailure>(second));
   const auto& failure = std::get<FolderLockFailure>(second);
   EXPECT_TRUE(failure.busy);
   EXPECT_NE(failure.holder.find("(pid " + std::to_string(getpid()) + ")"), std::string::npos)
       << failure.holder;
 
-  std::get<Held>(first).reset();
-  EXPECT_TRUE(std::holds_alternative<Held>(lock.Acquire(dir.path().string(), milliseconds(0))));
-}
-
-TEST(FolderLockTest, WaiterGetsTheLockWhenTheHolderLetsGo) {
-  testing::TempDir dir;
-  auto& lock = Get<FolderLock>();
-  auto first = lock.Acquire(dir.path().string(), milliseconds(0));
-  ASSERT_TRUE(std::holds_alternative<Held>(first));
   std::thread releaser([&first] { std::get<Held>(first).reset(); });
-  auto second = lock.Acquire(dir.path().string(), milliseconds(10000));
+  auto waiter = lock.Acquire(dir.path().string(), milliseconds(10000));
   releaser.join();
-  EXPECT_TRUE(std::holds_alternative<Held>(second));
-}
+  EXPECT_TRUE(std::holds_alternative<Held>(waiter));
 
-TEST(FolderLockTest, MissingFolderIsAnErrorNotABusyLock) {
-  testing::TempDir dir;
-  auto result = Get<FolderLock>().Acquire((dir.path() / "absent").string(), milliseconds(0));
-  ASSERT_TRUE(std::holds_alternative<FolderLockFailure>(result));
-  EXPECT_FALSE(std::get<FolderLockFailure>(result).busy);
-  EXPECT_NE(std::get<FolderLockFailure>(result).error.find("absent"), std::string::npos);
+  // A missing folder is an error, not a busy lock.
+  auto missing = lock.Acquire((dir.path() / "absent").string(), milliseconds(0));
+  ASSERT_TRUE(std::holds_alternative<FolderLockFailure>(missing));
+  EXPECT_FALSE(std::get<FolderLockFailure>(missing).busy);
+  EXPECT_NE(std::get<FolderLockFailure>(missing).error.find("absent"), std::string::npos);
 }
 
 }  // namespace
