@@ -60,6 +60,7 @@ class ScopedRecordingHost : public RecordingHost {
 // The INFO lines with these messages, in order.
 inline std::vector<LogLine> InfoLines(const std::vector<std::string>& messages) {
   std::vector<LogLine> lines;
+  lines.reserve(messages.size());
   for (const auto& message : messages) lines.push_back({message, "INFO"});
   return lines;
 }
