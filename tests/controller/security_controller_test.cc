@@ -69,6 +69,7 @@ TEST(PresentationModeTest, SetsOptionsThenLocksTheClipboard) {
 void Overlap(const std::vector<std::function<void()>>& calls) {
   std::latch ready(static_cast<std::ptrdiff_t>(calls.size()));
   std::vector<std::thread> threads;
+  threads.reserve(calls.size());
   for (const auto& call : calls) {
     threads.emplace_back([&ready, &call] {
       ready.arrive_and_wait();
