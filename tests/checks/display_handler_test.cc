@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <optional>
 
 #include "checks/display_handler_swift.h"
 #include "controller/security_controller_swift.h"
@@ -12,9 +12,9 @@
 namespace osxnatives {
 namespace {
 
+using testing::InfoLines;
 using testing::LogLine;
-using testing::ScopedRecordingHost;
-using testing::TestDesktop;
+using Ids = std::vector<uint32_t>;
 
 // `count` active displays with ids 100, 101, …; the one at `main` is main.
 std::string Displays(int count, int main, const std::string& extra = "") {
@@ -27,85 +27,66 @@ std::string Displays(int count, int main, const std::string& extra = "") {
   return R"({"displays": [)" + list + "]" + extra + "}";
 }
 
-class Displays_ {
- public:
-  explicit Displays_(const std::string& scenario)
+// A simulated display set of the test's own, with the host that logs.
+struct SimulatedDisplays {
+  explicit SimulatedDisplays(const std::string& scenario)
       : test(scenario), displays(test.desktop()), use_cg(&displays), use_screen(&displays) {}
-  std::vector<uint32_t> Journal(const std::string& call) const {
-    std::vector<uint32_t> ids;
-    for (const auto& entry : test.Journal(call)) {
-      ids.push_back(entry["args"]["display"]);
-    }
+  Ids Journal(const std::string& call) const {
+    Ids ids;
+    for (const auto& entry : test.Journal(call)) ids.push_back(entry["args"]["display"]);
     return ids;
   }
 
-  TestDesktop test;
+  testing::TestDesktop test;
   platform::sim::SimDisplays displays;
   platform::ScopedOverride<platform::CGDisplay> use_cg;
   platform::ScopedOverride<platform::NSScreen> use_screen;
-  ScopedRecordingHost host;
+  testing::ScopedRecordingHost host;
 };
 
-std::vector<LogLine> Info(const std::vector<std::string>& messages) {
-  std::vector<LogLine> lines;
-  lines.reserve(messages.size());
-  for (const auto& message : messages) {
-    lines.push_back({message, "INFO"});
+TEST(DisplayHandlerTest, AllButTheMainDisplayAreCapturedAndAllReleased) {
+  // Inactive displays count as online only; ids show as signed numbers.
+  const std::string mixed = R"({"displays": [{"id": 1, "main": true, "name": "A"},
+      {"id": 4294967295}, {"id": 2, "active": false}, {"id": 3, "active": false, "online": false}]})";
+  const struct {
+    std::string scenario;
+    int screens;
+    const char* main;  // as logged
+    Ids captured;
+    int64_t online;  // the online query holds 8 ids
+    std::optional<std::string> name;
+  } cases[] = {
+      {Displays(1, 0), 1, "100", {}, 1, "Screen 0"},
+      {Displays(2, 1), 2, "101", {100}, 2, "Screen 1"},
+      {Displays(10, 3), 10, "103", {100, 101, 102, 104, 105, 106, 107, 108, 109}, 8, "Screen 3"},
+      {mixed, 2, "1", {4294967295U}, 3, "A"},
+      {R"({"displays": []})", 0, "0", {}, 0, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    SimulatedDisplays d(c.scenario);
+    DisplayHandlerSwift handler;
+    EXPECT_EQ(handler.getDisplayCount(), c.online);
+    EXPECT_EQ(handler.getMainScreenName(), c.name);
+    handler.captureDisplay();
+    std::vector<std::string> logs = {
+        "Requested screen count from system: maxDisplays=" + std::to_string(c.screens),
+        std::string("Showing main display: mainDisplayId=") + c.main};
+    for (uint32_t id : c.captured) {
+      logs.push_back("Hiding non-main display: displayId=" +
+                     std::to_string(static_cast<int32_t>(id)));
+    }
+    EXPECT_EQ(d.host.logs(), InfoLines(logs));
+    EXPECT_EQ(d.Journal("CGDisplayCapture"), c.captured);
+    handler.releaseDisplay();
+    EXPECT_EQ(d.Journal("CGDisplayRelease").size(), static_cast<size_t>(c.screens));
+    EXPECT_TRUE(d.displays.captured().empty());
   }
-  return lines;
 }
 
-TEST(DisplayHandlerTest, OneDisplayIsShownAndNothingCaptured) {
-  Displays_ d(Displays(1, 0));
-  DisplayHandlerSwift().captureDisplay();
-  EXPECT_EQ(d.host.logs(), Info({"Requested screen count from system: maxDisplays=1",
-                                 "Showing main display: mainDisplayId=100"}));
-  EXPECT_TRUE(d.Journal("CGDisplayCapture").empty());
-}
-
-TEST(DisplayHandlerTest, TwoDisplaysCaptureTheOtherAndReleaseBoth) {
-  Displays_ d(Displays(2, 1));
-  DisplayHandlerSwift().captureDisplay();
-  EXPECT_EQ(d.host.logs(), Info({"Requested screen count from system: maxDisplays=2",
-                                 "Showing main display: mainDisplayId=101",
-                                 "Hiding non-main display: displayId=100"}));
-  EXPECT_EQ(d.Journal("CGDisplayCapture"), std::vector<uint32_t>{100});
-  EXPECT_EQ(d.displays.captured(), std::vector<uint32_t>{100});
-
-  DisplayHandlerSwift().releaseDisplay();
-  const auto logs = d.host.logs();
-  EXPECT_EQ(std::vector(logs.begin() + 3, logs.end()),
-            Info({"Releasing display: displayId=100", "Releasing display: displayId=101"}));
-  EXPECT_EQ(d.Journal("CGDisplayRelease"), (std::vector<uint32_t>{100, 101}));
-  EXPECT_TRUE(d.displays.captured().empty());
-}
-
-TEST(DisplayHandlerTest, TenDisplays) {
-  Displays_ d(Displays(10, 3));
-  DisplayHandlerSwift handler;
-  EXPECT_EQ(handler.getDisplayCount(), 8) << "the online query holds 8 ids";
-  handler.captureDisplay();
-  const auto logs = d.host.logs();
-  ASSERT_EQ(logs.size(), 11U);
-  EXPECT_EQ(logs[0].message, "Requested screen count from system: maxDisplays=10");
-  EXPECT_EQ(logs[1].message, "Showing main display: mainDisplayId=103");
-  EXPECT_EQ(d.Journal("CGDisplayCapture"),
-            (std::vector<uint32_t>{100, 101, 102, 104, 105, 106, 107, 108, 109}));
-  handler.releaseDisplay();
-  EXPECT_EQ(d.Journal("CGDisplayRelease").size(), 10U);
-  EXPECT_TRUE(d.displays.captured().empty());
-}
-
-TEST(DisplayHandlerTest, OnlineCountIncludesInactiveDisplays) {
-  Displays_ d(R"({"displays": [{"id": 1, "main": true}, {"id": 2, "active": false},
-                               {"id": 3, "active": false, "online": false}]})");
-  EXPECT_EQ(DisplayHandlerSwift().getDisplayCount(), 2);
-  EXPECT_TRUE(d.host.logs().empty());
-}
-
-TEST(DisplayHandlerTest, FailingQueries) {
-  Displays_ d(Displays(2, 0, R"(, "displayErrors": {"CGGetOnlineDisplayList": 1001,
-                                                    "CGGetActiveDisplayList": -5})"));
+TEST(DisplayHandlerTest, FailingQueriesTouchNoDisplay) {
+  SimulatedDisplays d(Displays(2, 0, R"(, "displayErrors": {"CGGetOnlineDisplayList": 1001,
+                                                            "CGGetActiveDisplayList": -5})"));
   DisplayHandlerSwift handler;
   EXPECT_EQ(handler.getDisplayCount(), 1);
   handler.captureDisplay();
@@ -114,66 +95,18 @@ TEST(DisplayHandlerTest, FailingQueries) {
             (std::vector<LogLine>{{"Error getting the number of display list", "ERROR"},
                                   {"Requested screen count from system: maxDisplays=2", "INFO"},
                                   {"Error getting the active display list: err=-5", "ERROR"}}));
-  EXPECT_TRUE(d.test.Journal().empty()) << "no display is touched";
-}
-
-TEST(DisplayHandlerTest, IdsAboveInt32MaxAreLoggedAsSigned) {
-  Displays_ d(R"({"displays": [{"id": 1, "main": true}, {"id": 4294967295}]})");
-  DisplayHandlerSwift().captureDisplay();
-  EXPECT_EQ(d.host.logs().back().message, "Hiding non-main display: displayId=-1");
-  EXPECT_EQ(d.Journal("CGDisplayCapture"), std::vector<uint32_t>{4294967295U});
-}
-
-TEST(DisplayHandlerTest, MainScreenName) {
-  {
-    Displays_ d(Displays(3, 2));
-    EXPECT_EQ(DisplayHandlerSwift().getMainScreenName(), "Screen 2");
-  }
-  {
-    Displays_ d(R"({"displays": [{"id": 1, "name": "Asleep", "main": true, "active": false}]})");
-    EXPECT_EQ(DisplayHandlerSwift().getMainScreenName(), std::nullopt);
-    EXPECT_EQ(DisplayHandlerSwift().getDisplayCount(), 1);
-  }
-  {
-    Displays_ d(R"({"displays": []})");
-    DisplayHandlerSwift handler;
-    EXPECT_EQ(handler.getMainScreenName(), std::nullopt);
-    EXPECT_EQ(handler.getDisplayCount(), 0);
-    handler.captureDisplay();
-    EXPECT_EQ(d.host.logs(), Info({"Requested screen count from system: maxDisplays=0",
-                                   "Showing main display: mainDisplayId=0"}));
-  }
-}
-
-TEST(SecurityControllerInputTest, ClassWideHandlersAreCreatedOnceAcrossThreads) {
-  std::vector<std::thread> threads;
-  std::vector<InputHandlerSwift*> inputs(8);
-  std::vector<DisplayHandlerSwift*> displays(8);
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    threads.emplace_back([&, i] {
-      inputs[i] = SecurityControllerSwift::sharedInputHandler().get();
-      displays[i] = SecurityControllerSwift::sharedDisplayHandler().get();
-    });
-  }
-  for (auto& thread : threads) {
-    thread.join();
-  }
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    EXPECT_EQ(inputs[i], inputs[0]);
-    EXPECT_EQ(displays[i], displays[0]);
-  }
-  EXPECT_TRUE(inputs[0]->inputDisabled());
+  EXPECT_TRUE(d.test.Journal().empty());
 }
 
 // Releasing needs no earlier capture: every active display is released.
 TEST(SecurityControllerInputTest, StopBeforeAnyStartStillReleasesTheDisplays) {
-  Displays_ d(R"({"displays": [{"id": 7, "main": true}, {"id": 8, "active": false},
-                               {"id": 9}]})");
+  SimulatedDisplays d(R"({"displays": [{"id": 7, "main": true}, {"id": 8, "active": false},
+                                       {"id": 9}]})");
   SecurityControllerSwift::stopInputHandler();
   EXPECT_FALSE(SecurityControllerSwift::sharedInputHandler()->serviceRunning());
-  EXPECT_EQ(d.Journal("CGDisplayRelease"), (std::vector<uint32_t>{7, 9}));
+  EXPECT_EQ(d.Journal("CGDisplayRelease"), (Ids{7, 9}));
   EXPECT_EQ(d.host.logs(),
-            Info({"Releasing display: displayId=7", "Releasing display: displayId=9"}));
+            InfoLines({"Releasing display: displayId=7", "Releasing display: displayId=9"}));
 }
 
 }  // namespace

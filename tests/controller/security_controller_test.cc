@@ -1,119 +1,67 @@
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <future>
 #include <latch>
 #include <thread>
-#include <vector>
 
+#include "controller/app_delegate_swift.h"
 #include "controller/security_controller_swift.h"
+#include "events/event_listener_swift.h"
 #include "input/input_handler_swift.h"
 #include "platform/sim/displays.h"
 #include "platform/sim/main_thread.h"
 #include "platform/sim/presentation.h"
 #include "tests/input/lockdown_support.h"
-#include "tests/support/sim_desktop.h"
 
 namespace osxnatives {
 namespace {
 
+using json = nlohmann::json;
+using platform::NSAppleEventDescriptor;
 using platform::ScopedOverride;
-using testing::TestDesktop;
+using Controller = SecurityControllerSwift;
+using std::string_literals::operator""s;
 
-// A desktop whose application, pasteboard and preferences are simulated and
-// journaled for the test.
-class PresentationTest : public ::testing::Test {
- protected:
-  explicit PresentationTest(const std::string& scenario = "{}")
-      : test_(scenario),
-        application_(test_.desktop()),
-        pasteboard_(test_.desktop()),
-        defaults_(test_.desktop()) {}
-
-  TestDesktop test_;
-  platform::sim::SimApplication application_;
-  platform::sim::SimPasteboard pasteboard_;
-  platform::sim::SimUserDefaults defaults_;
-  ScopedOverride<platform::NSApplication> use_application_{&application_};
-  ScopedOverride<platform::NSPasteboard> use_pasteboard_{&pasteboard_};
-  ScopedOverride<platform::NSUserDefaults> use_defaults_{&defaults_};
-};
-
-struct ModeCase {
-  const char* name;
-  std::function<void(SecurityControllerSwift&)> change;
-  uint64_t options;
-};
-
-void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
-
-class PresentationModeTest : public PresentationTest,
-                             public ::testing::WithParamInterface<ModeCase> {};
-
-TEST_P(PresentationModeTest, SetsOptionsThenLocksClipboardInOrder) {
-  // Start from a different mode so that every change is visible.
-  application_.SetPresentationOptions(0xFFFF);
-  SecurityControllerSwift controller;
-  GetParam().change(controller);
-
-  EXPECT_EQ(application_.PresentationOptions(), GetParam().options);
-  const auto journal = test_.Journal();
-  ASSERT_EQ(journal.size(), 4U);
-  EXPECT_EQ(journal[1]["call"], "setPresentationOptions:");
-  EXPECT_EQ(journal[1]["args"]["options"], GetParam().options);
-  EXPECT_EQ(journal[2]["call"], "setInteger:forKey:");
-  EXPECT_EQ(journal[2]["args"]["domain"], "com.apple.coreservices.useractivityd");
-  EXPECT_EQ(journal[2]["args"]["key"], "ClipboardSharingEnabled");
-  EXPECT_TRUE(journal[2]["args"]["value"].is_number_integer());
-  EXPECT_EQ(journal[2]["args"]["value"], 0);
-  EXPECT_EQ(journal[3]["call"], "clearContents");
-  EXPECT_EQ(defaults_.IntegerFor("com.apple.coreservices.useractivityd", "ClipboardSharingEnabled"),
-            0);
+// The calls and arguments that `change` makes on a desktop whose application,
+// pasteboard and preferences are simulated.
+json PresentationCalls(const std::function<void(Controller&)>& change,
+                       const std::string& scenario = "{}") {
+  testing::TestDesktop test(scenario);
+  platform::sim::SimApplication application(test.desktop());
+  platform::sim::SimPasteboard pasteboard(test.desktop());
+  platform::sim::SimUserDefaults defaults(test.desktop());
+  ScopedOverride<platform::NSApplication> use_application(&application);
+  ScopedOverride<platform::NSPasteboard> use_pasteboard(&pasteboard);
+  ScopedOverride<platform::NSUserDefaults> use_defaults(&defaults);
+  application.SetPresentationOptions(0xFFFF);  // so that every change shows
+  Controller controller;
+  change(controller);
+  json calls = json::array();
+  for (auto& entry : test.Journal()) calls.push_back({entry["call"], entry["args"]});
+  calls.erase(calls.begin());
+  EXPECT_EQ(application.PresentationOptions(), calls.at(0)[1]["options"]);
+  return calls;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, PresentationModeTest,
-    ::testing::Values(ModeCase{"DockAndMenuHidden", [](auto& c) { c.setDockAndMenuHidden(); }, 26},
-                      ModeCase{"AllHidden", [](auto& c) { c.setUIModeAllHidden(); }, 442},
-                      ModeCase{"Default", [](auto& c) { c.setUIModeDefault(); }, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(PresentationOptionsTest, ValuesAreTheDocumentedBits) {
-  using namespace platform;  // NOLINT(google-build-using-namespace)
-  EXPECT_EQ(SecurityControllerSwift::kDockAndMenuHiddenOptions,
-            kPresentationHideDock | kPresentationHideMenuBar | kPresentationDisableAppleMenu);
-  EXPECT_EQ(SecurityControllerSwift::kAllHiddenOptions,
-            SecurityControllerSwift::kDockAndMenuHiddenOptions |
-                kPresentationDisableProcessSwitching | kPresentationDisableSessionTermination |
-                kPresentationDisableHideApplication);
-  EXPECT_EQ(SecurityControllerSwift::kAllHiddenOptions & kPresentationDisableForceQuit, 0U);
-}
-
-class RefusedClipboardDomainTest : public PresentationTest {
- protected:
-  RefusedClipboardDomainTest()
-      : PresentationTest(
-            R"({"currentApplication": {"bundleIdentifier": "com.apple.coreservices.useractivityd"}})") {
+TEST(PresentationModeTest, SetsOptionsThenLocksTheClipboard) {
+  const std::pair<std::function<void(Controller&)>, int> cases[] = {
+      {[](auto& c) { c.setDockAndMenuHidden(); }, 26},
+      {[](auto& c) { c.setUIModeAllHidden(); }, 442},
+      {[](auto& c) { c.setUIModeDefault(); }, 0}};
+  for (const auto& [change, options] : cases) {
+    EXPECT_EQ(PresentationCalls(change),
+              json::parse(R"([["setPresentationOptions:", {"options": )" + std::to_string(options) +
+                          R"(}],
+                  ["setInteger:forKey:", {"domain": "com.apple.coreservices.useractivityd",
+                                          "key": "ClipboardSharingEnabled", "value": 0}],
+                  ["clearContents", {}]])"));
   }
-};
-
-TEST_F(RefusedClipboardDomainTest, ClipboardIsStillEmptied) {
-  SecurityControllerSwift().setUIModeAllHidden();
-  EXPECT_TRUE(test_.Journal("setInteger:forKey:").empty());
-  EXPECT_EQ(pasteboard_.clear_count(), 1);
-  EXPECT_EQ(application_.PresentationOptions(), 442U);
-}
-
-TEST(SharedControllerTest, ConcurrentFirstAccessYieldsOneInstance) {
-  constexpr int kThreads = 8;
-  std::vector<SecurityControllerSwift*> seen(kThreads);
-  std::vector<std::thread> threads;
-  threads.reserve(kThreads);
-  for (int i = 0; i < kThreads; ++i) {
-    threads.emplace_back([&seen, i] { seen[i] = SecurityControllerSwift::shared().get(); });
-  }
-  for (auto& thread : threads) thread.join();
-  for (auto* controller : seen) EXPECT_EQ(controller, seen[0]);
-  EXPECT_NE(seen[0], nullptr);
+  // A preferences domain that is the application's own is refused; the
+  // clipboard is emptied all the same.
+  EXPECT_EQ(PresentationCalls([](auto& c) { c.setUIModeAllHidden(); },
+                              R"({"currentApplication":
+                                  {"bundleIdentifier": "com.apple.coreservices.useractivityd"}})"),
+            R"([["setPresentationOptions:", {"options": 442}], ["clearContents", {}]])"_json);
 }
 
 // Runs every function on a thread of its own, all released at once, and
@@ -121,6 +69,7 @@ TEST(SharedControllerTest, ConcurrentFirstAccessYieldsOneInstance) {
 void Overlap(const std::vector<std::function<void()>>& calls) {
   std::latch ready(static_cast<std::ptrdiff_t>(calls.size()));
   std::vector<std::thread> threads;
+  threads.reserve(calls.size());
   for (const auto& call : calls) {
     threads.emplace_back([&ready, &call] {
       ready.arrive_and_wait();
@@ -136,30 +85,117 @@ void Overlap(const std::vector<std::function<void()>>& calls) {
 TEST(OverlappingLockdownTest, DisplaysFollowTheLockdownAndTheLastStopLeavesNothing) {
   testing::Lockdown lockdown;
   testing::CapturedStdout stdout_lines;
-  TestDesktop desktop(R"({"displays": [{"id": 1, "main": true}, {"id": 2}, {"id": 3}]})");
+  testing::TestDesktop desktop(R"({"displays": [{"id": 1, "main": true}, {"id": 2}, {"id": 3}]})");
   platform::sim::SimDisplays displays(desktop.desktop());
   platform::sim::SimMainThread main_thread(desktop.desktop());
   ScopedOverride<platform::CGDisplay> use_displays(&displays);
   ScopedOverride<platform::NSScreen> use_screens(&displays);
   ScopedOverride<platform::NSEvent> use_events(&main_thread);
-  SecurityControllerSwift::sharedInputHandler()->setNotificationCenter(lockdown.center);
-  const auto& shared = SecurityControllerSwift::shared();
-  const auto start_listener = [&shared] {
-    shared->startEventListenerWithDeliveryMode("op", "", false);
-  };
-
+  Controller::sharedInputHandler()->setNotificationCenter(lockdown.center);
+  const auto& shared = Controller::shared();
+  const auto start_listener = [&] { shared->startEventListenerWithDeliveryMode("op", "", false); };
+  const auto stop_listener = [&] { shared->stopEventListener(); };
   for (int trial = 0; trial < 20; ++trial) {
-    Overlap({SecurityControllerSwift::startInputHandler, SecurityControllerSwift::stopInputHandler,
-             start_listener, start_listener, [&shared] { shared->stopEventListener(); }});
-    const bool locked = SecurityControllerSwift::sharedInputHandler()->serviceRunning();
-    EXPECT_EQ(displays.captured().empty(), !locked) << "trial " << trial;
-
-    Overlap({SecurityControllerSwift::stopInputHandler, [&shared] { shared->stopEventListener(); },
-             SecurityControllerSwift::stopInputHandler});
-    EXPECT_EQ(displays.captured(), std::vector<platform::CGDirectDisplayID>{}) << "trial " << trial;
-    EXPECT_EQ(main_thread.monitor_count(), 0U) << "trial " << trial;
-    EXPECT_FALSE(SecurityControllerSwift::sharedInputHandler()->serviceRunning());
+    SCOPED_TRACE(trial);
+    Overlap({Controller::startInputHandler, Controller::stopInputHandler, start_listener,
+             start_listener, stop_listener});
+    EXPECT_EQ(displays.captured().empty(), !Controller::sharedInputHandler()->serviceRunning());
+    Overlap({Controller::stopInputHandler, stop_listener, Controller::stopInputHandler});
+    EXPECT_EQ(displays.captured(), std::vector<platform::CGDirectDisplayID>{});
+    EXPECT_EQ(main_thread.monitor_count(), 0U);
+    EXPECT_FALSE(Controller::sharedInputHandler()->serviceRunning());
   }
+}
+
+// A get-URL event carrying `parameter` under `keyword`, or no parameter.
+NSAppleEventDescriptor GetURLEvent(std::optional<NSAppleEventDescriptor> parameter = std::nullopt,
+                                   uint32_t keyword = AppDelegateSwift::keyDirectObject) {
+  NSAppleEventDescriptor event = NSAppleEventDescriptor::appleEventWithEventClass(
+      AppDelegateSwift::kInternetEventClass, AppDelegateSwift::kAEGetURL);
+  if (parameter) event.setParamDescriptor(*parameter, keyword);
+  return event;
+}
+
+TEST(AppDelegateTest, HandsOnlyATextDirectParameterOverUnchanged) {
+  const auto text = [](const std::string& url) {
+    return NSAppleEventDescriptor::descriptorWithString(url);
+  };
+  const std::string odd = "https://x.test/a b?q=\u00e9#f\0in"s;
+  const std::pair<NSAppleEventDescriptor, std::vector<std::string>> cases[] = {
+      {GetURLEvent(text(odd)), {odd}},
+      {GetURLEvent(text("")), {""}},
+      {GetURLEvent(), {}},
+      {GetURLEvent(NSAppleEventDescriptor()), {}},
+      {GetURLEvent(text("kestrelgate://x"), platform::MakeFourCharCode("from")), {}},
+  };
+  for (const auto& [event, urls] : cases) {
+    testing::ScopedRecordingHost host;
+    NSAppleEventDescriptor reply;
+    AppDelegateSwift().handleGetURLEvent(event, reply);
+    EXPECT_EQ(host.urls(), urls);
+    EXPECT_TRUE(host.logs().empty());
+    EXPECT_EQ(host.close_requests(), 0);
+  }
+}
+
+// The simulated main thread delivering the scenario's events to this test.
+struct MainThread {
+  explicit MainThread(const std::string& scenario) : test(scenario), main(test.desktop()) {}
+  testing::TestDesktop test;
+  platform::sim::SimMainThread main;
+  ScopedOverride<platform::NSAppleEventManager> use_events{&main};
+  ScopedOverride<platform::NSEvent> use_input{&main};
+  testing::ScopedRecordingHost host;
+};
+
+TEST(AppDelegateTest, TwoRegistrationsLeaveOneHandler) {
+  MainThread m(R"({"appleEvents": [
+      {"eventClass": "GURL", "eventID": "GURL", "url": "kestrelgate://one"},
+      {"eventClass": "aevt", "eventID": "oapp", "url": "ignored"},
+      {"eventClass": "GURL", "eventID": "GURL", "url": "kestrelgate://two"}]})");
+  auto delegate = std::make_shared<AppDelegateSwift>();
+  delegate->registerURLEventHandler();
+  delegate->registerURLEventHandler();
+  ASSERT_TRUE(m.main.WaitUntilIdle(std::chrono::seconds(10)));
+  EXPECT_EQ(m.host.urls(), (std::vector<std::string>{"kestrelgate://one", "kestrelgate://two"}));
+}
+
+TEST(AppDelegateTest, ManagerDoesNotKeepTheDelegateAlive) {
+  // The open-application event comes first; its handler holds the main
+  // thread until the delegate is gone, so the URL behind it can only find an
+  // expired delegate.
+  MainThread m(R"({"appleEvents": [
+      {"eventClass": "aevt", "eventID": "oapp", "url": "ignored"},
+      {"eventClass": "GURL", "eventID": "GURL", "url": "kestrelgate://late"}]})");
+  std::promise<void> delegate_gone;
+  m.main.setEventHandler(
+      [gone = delegate_gone.get_future().share()](const NSAppleEventDescriptor&,
+                                                  NSAppleEventDescriptor&) { gone.wait(); },
+      platform::MakeFourCharCode("aevt"), platform::MakeFourCharCode("oapp"));
+  std::weak_ptr<AppDelegateSwift> alive;
+  {
+    auto delegate = std::make_shared<AppDelegateSwift>();
+    alive = delegate;
+    delegate->registerURLEventHandler();
+  }
+  EXPECT_TRUE(alive.expired());
+  delegate_gone.set_value();
+  ASSERT_TRUE(m.main.WaitUntilIdle(std::chrono::seconds(10)));
+  EXPECT_TRUE(m.host.urls().empty());
+}
+
+TEST(SecurityControllerEventsTest, EachControllerHasItsOwnListener) {
+  MainThread m("{}");
+  auto controller = std::make_unique<Controller>();
+  EXPECT_NE(controller->sharedEventListener, Controller::shared()->sharedEventListener);
+  controller->startEventListenerWithDeliveryMode("ap", std::nullopt, false);
+  ASSERT_TRUE(m.main.WaitUntilIdle(std::chrono::seconds(10)));
+  EXPECT_EQ(m.main.monitor_count(), 3U);
+  controller->stopEventListener();
+  EXPECT_EQ(m.main.monitor_count(), 0U);
+  std::weak_ptr<EventListenerSwift> listener = controller->sharedEventListener;
+  controller.reset();
+  EXPECT_TRUE(listener.expired());
 }
 
 }  // namespace

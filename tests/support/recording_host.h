@@ -2,12 +2,8 @@
 #ifndef OSXNATIVES_TESTS_SUPPORT_RECORDING_HOST_H_
 #define OSXNATIVES_TESTS_SUPPORT_RECORDING_HOST_H_
 
-#include <chrono>
-#include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/host.h"
@@ -23,53 +19,30 @@ struct LogLine {
 class RecordingHost : public HostCallbacks {
  public:
   void Log(std::string_view message, std::string_view level) override {
-    Add([&] { logs_.push_back({std::string(message), std::string(level)}); });
+    std::lock_guard<std::mutex> lock(mutex_);
+    logs_.push_back({std::string(message), std::string(level)});
   }
   void NavigateToUrl(std::string_view url) override {
-    Add([&] { urls_.emplace_back(url); });
+    std::lock_guard<std::mutex> lock(mutex_);
+    urls_.emplace_back(url);
   }
   void CloseRequest() override {
-    Add([&] { ++close_requests_; });
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++close_requests_;
   }
 
-  std::vector<LogLine> logs() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return logs_;
-  }
-  std::vector<std::string> urls() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return urls_;
-  }
-  int close_requests() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return close_requests_;
-  }
-
-  // Waits until `done` holds (evaluated under the lock after each callback),
-  // or `timeout` passes. Returns whether it holds.
-  bool WaitUntil(const std::function<bool(const RecordingHost&)>& done,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return done(*this); });
-  }
-
-  // Unlocked views, for predicates passed to WaitUntil.
-  const std::vector<LogLine>& logs_locked() const { return logs_; }
-  const std::vector<std::string>& urls_locked() const { return urls_; }
-  int close_requests_locked() const { return close_requests_; }
+  std::vector<LogLine> logs() const { return Locked(logs_); }
+  std::vector<std::string> urls() const { return Locked(urls_); }
+  int close_requests() const { return Locked(close_requests_); }
 
  private:
-  template <typename F>
-  void Add(F&& change) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      change();
-    }
-    changed_.notify_all();
+  template <typename T>
+  T Locked(const T& field) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return field;
   }
 
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
   std::vector<LogLine> logs_;
   std::vector<std::string> urls_;
   int close_requests_ = 0;
@@ -83,6 +56,14 @@ class ScopedRecordingHost : public RecordingHost {
  private:
   ScopedHost scope_;
 };
+
+// The INFO lines with these messages, in order.
+inline std::vector<LogLine> InfoLines(const std::vector<std::string>& messages) {
+  std::vector<LogLine> lines;
+  lines.reserve(messages.size());
+  for (const auto& message : messages) lines.push_back({message, "INFO"});
+  return lines;
+}
 
 }  // namespace osxnatives::testing
 

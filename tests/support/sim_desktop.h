@@ -4,7 +4,6 @@
 #define OSXNATIVES_TESTS_SUPPORT_SIM_DESKTOP_H_
 
 #include <fstream>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -23,21 +22,15 @@ class TestDesktop {
   platform::sim::Desktop& desktop() { return desktop_; }
   const TempDir& dir() const { return dir_; }
 
-  // Every journal entry written so far, in order.
-  std::vector<nlohmann::json> Journal() const {
+  // The journal entries written so far, of every call or of `call` only, in order.
+  std::vector<nlohmann::json> Journal(const std::string& call = "") const {
     std::vector<nlohmann::json> entries;
     std::ifstream in(journal_path_);
-    for (std::string line; std::getline(in, line);) entries.push_back(nlohmann::json::parse(line));
-    return entries;
-  }
-
-  // The journal entries of one call, in order.
-  std::vector<nlohmann::json> Journal(const std::string& call) const {
-    std::vector<nlohmann::json> matching;
-    for (auto& entry : Journal()) {
-      if (entry["call"] == call) matching.push_back(entry);
+    for (std::string line; std::getline(in, line);) {
+      auto entry = nlohmann::json::parse(line);
+      if (call.empty() || entry["call"] == call) entries.push_back(std::move(entry));
     }
-    return matching;
+    return entries;
   }
 
  private:
