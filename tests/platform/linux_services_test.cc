@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "platform/linux/piped_task.h"
+#include "platform/linux/proc_stat.h"
 #include "platform/linux/services.h"
 #include "platform/ns_file_manager.h"
 #include "platform/ns_property_list_serialization.h"
@@ -132,6 +135,28 @@ TEST(PosixPipedTaskTest, ConcurrentCallsKeepTheirOwnOutput) {
   for (auto& thread : threads) thread.join();
   for (size_t i = 0; i < outputs.size(); ++i) EXPECT_EQ(outputs[i], std::to_string(i) + "\n");
   ExpectNoChildLeft();
+}
+
+TEST(ProcStatTest, NameRunsToTheLastParenthesisAndABadParentIdIsRefused) {
+  KinfoProc record;
+  ASSERT_TRUE(ParseProcStatLine("12 (a) (b) S 34 1", 12, record));
+  EXPECT_EQ(record.e_ppid, 34);
+  EXPECT_STREQ(record.p_comm.data(), "a) (b");
+  for (const char* bad : {"12 (a S 3", "12 (a) S", "12 (a) S x", "12 (a) S 2147483648"}) {
+    EXPECT_FALSE(ParseProcStatLine(bad, 13, record)) << bad;
+    EXPECT_EQ(record.p_pid, 12) << bad;
+  }
+}
+
+// The poll between permission checks sleeps a positive interval in full and
+// returns at once for anything else, infinity included.
+TEST(PosixThreadTest, SleepsOnlyPositiveFiniteIntervals) {
+  const auto start = std::chrono::steady_clock::now();
+  for (const double bad : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
+    PosixNSThread().sleepForTimeInterval(bad);
+  }
+  PosixNSThread().sleepForTimeInterval(0.02);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
 }
 
 }  // namespace
