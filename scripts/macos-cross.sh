@@ -3,14 +3,20 @@
 #
 # One build per slice (arm64 for macOS 11, x86_64 for macOS 10.15) with
 # Debian's clang-14, ld64.lld-14 and llvm-14 against the SDK in MACOS_SDK
-# (default /opt/macos-sdk/MacOSX11.3.sdk), joined by llvm-lipo into
-# build-macos/libOSXNatives.dylib. Then, for each slice: install name
+# (default /opt/macos-sdk/MacOSX11.3.sdk), warnings as errors, joined by
+# llvm-lipo into build-macos/libOSXNatives.dylib and
+# build-macos/osxnatives-recover. Then, for each slice: install name
 # @rpath/libOSXNatives.dylib; exported symbols exactly JNI_OnLoad, main and the
 # natives the Java host class declares; AppKit, ApplicationServices,
 # AVFoundation, CoreFoundation and IOKit linked and nothing but Apple's
 # libraries; no libplist, no ICU and nothing of the simulated desktop or the
-# Linux backend inside. Last, the clang static analyser (osx checkers,
-# findings as errors) over every .mm with the flags of its build.
+# Linux backend inside; no thread hop (dispatch_sync, dispatch_async and
+# friends, performSelectorOnMainThread:) imported by the library or the
+# recovery tool. Every .mm carries the ARC guard; every entry point of the
+# backend drains its own autorelease pool (scripts/objc_pools.py); the arm64
+# slices of both binaries carry a valid code signature, and a flipped byte
+# breaks it (scripts/macho_signature.py). Last, the clang static analyser (osx
+# checkers, findings as errors) over every .mm with the flags of its build.
 # Exits non-zero when a build or any check fails.
 #
 # MACOS_CROSS_TESTS=1 also compiles and links the Mac test programs (with
@@ -51,7 +57,7 @@ for slice in "${slices[@]}"; do
   mkdir -p "$dir"
   if ! { cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/macos-cross-toolchain.cmake" \
       -DOSXNATIVES_MACOS_ARCH="$arch" -DOSXNATIVES_MACOS_MIN="$min" -DOSXNATIVES_MACOS_SDK="$sdk" \
-      -DCMAKE_BUILD_TYPE=Release -DOSXNATIVES_TESTS=$tests -DOSXNATIVES_JAVA=OFF \
+      -DCMAKE_BUILD_TYPE=Release -DOSXNATIVES_WERROR=ON -DOSXNATIVES_TESTS=$tests -DOSXNATIVES_JAVA=OFF \
       -DOSXNATIVES_BENCH=OFF "${launcher[@]}" &&
     cmake --build "$dir" -j "$jobs" "${targets[@]}"; } >"$dir/build.log" 2>&1; then
     cat "$dir/build.log" >&2
@@ -66,6 +72,10 @@ universal=$out/libOSXNatives.dylib
 rm -f "$universal"
 llvm-lipo$v -create "$root/build-macos-arm64/libOSXNatives.dylib" \
   "$root/build-macos-x86_64/libOSXNatives.dylib" -output "$universal"
+recover=$out/osxnatives-recover
+rm -f "$recover"
+llvm-lipo$v -create "$root/build-macos-arm64/osxnatives-recover" \
+  "$root/build-macos-x86_64/osxnatives-recover" -output "$recover"
 
 status=0
 fail() {
@@ -113,6 +123,47 @@ for slice in "${slices[@]}"; do
     fail "$arch: holds the simulated desktop's settings names"
   fi
 done
+
+# No thread hops: every Apple call runs on the thread that made the native
+# call, and what Apple delivers on its own queues is handled right there. A
+# call that is ever truly needed goes into this list, with its reason.
+thread_hops_allowed=()
+for slice in "${slices[@]}"; do
+  read -r arch _ <<<"$slice"
+  for binary in "$out/libOSXNatives-$arch.dylib" "$root/build-macos-$arch/osxnatives-recover"; do
+    hops=$( (llvm-nm$v -u "$binary" | awk '{print $NF}' |
+      grep -E '^_dispatch_(a?sync|after|barrier_a?sync|apply)(_f)?$' || true
+      grep -a -o 'performSelectorOnMainThread:[A-Za-z:]*' "$binary" | sort -u || true) |
+      grep -vxF -f <(printf '%s\n' "${thread_hops_allowed[@]}" _none_) || true)
+    [[ -z $hops ]] || fail "$arch: ${binary##*/} hands work to another thread: $(echo $hops)"
+  done
+done
+
+# Every Objective-C++ file refuses to compile without ARC.
+for source in $(cd "$root" && git ls-files '*.mm' 2>/dev/null || find src cmake -name '*.mm'); do
+  grep -q '^#error "This file is built with automatic reference counting' "$root/$source" ||
+    fail "$source has no ARC guard"
+done
+
+# Every entry point of the backend drains its own autorelease pool.
+echo "macos-cross: checking autorelease pools"
+python3 "$root/scripts/objc_pools.py" "$root/build-macos-arm64/compile_commands.json" "$root" \
+  "$jobs" || fail "an entry point messages objects outside @autoreleasepool"
+
+# The arm64 slices carry a valid code signature; a flipped byte must break it.
+if python3 "$root/scripts/macho_signature.py" "$universal" "$recover"; then
+  flipped=$(mktemp)
+  cp "$universal" "$flipped"
+  offset=$(llvm-objdump$v --macho --universal-headers "$universal" |
+    awk '/cputype CPU_TYPE_ARM64/ {arm=1} arm && /^ *offset/ {print $2; exit}')
+  printf '\xff' | dd of="$flipped" bs=1 seek=$((offset + 4096 + 123)) conv=notrunc status=none
+  if python3 "$root/scripts/macho_signature.py" "$flipped" >/dev/null 2>&1; then
+    fail "the signature check passed a slice with a flipped byte"
+  fi
+  rm -f "$flipped"
+else
+  fail "an arm64 slice is not validly signed"
+fi
 
 # Every .mm of the sources is compiled, and analysed with its slice's flags.
 echo "macos-cross: analysing every .mm"
@@ -165,7 +216,7 @@ EOF
 fi
 
 echo "macos-cross: $(llvm-lipo$v -archs "$universal") -> ${universal#"$root"/}" \
-  "($(stat -c %s "$universal") bytes)"
+  "($(stat -c %s "$universal") bytes), ${recover#"$root"/} ($(stat -c %s "$recover") bytes)"
 printf 'macos-cross:   %s\n' "${sizes[@]}"
 echo "macos-cross: $(($(date +%s) - started)) s"
 if ((status)); then

@@ -6,6 +6,10 @@
 // cross build compiles this stand-in into the library instead; a native build
 // on a Mac never compiles this file. It is hidden: the library does not export it.
 
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <Foundation/Foundation.h>
 
 #include <cstdint>

@@ -166,8 +166,7 @@ bool EventListenerSwift::ActivateRunning(std::string_view bundleIdentifier, bool
 void EventListenerSwift::Activate(const platform::RunningApplication& application) {
   auto& workspace = platform::Get<platform::NSWorkspace>();
   if (platform::isOperatingSystemAtLeastVersion({14, 0, 0})) {
-    platform::Get<platform::NSApplication>().YieldActivationToApplication(
-        application.bundleIdentifier.value_or(""));
+    platform::Get<platform::NSApplication>().YieldActivationToApplication(application);
     workspace.activateWithOptions(application, kActivationOptions);
   } else {
     workspace.activateWithOptions(application, kLegacyActivationOptions);

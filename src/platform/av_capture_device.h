@@ -27,8 +27,10 @@ class AVCaptureDevice {
   // `[AVCaptureDevice authorizationStatusForMediaType:]`. Thread-safe.
   virtual int64_t authorizationStatusForMediaType(std::string_view mediaType) = 0;
   // `[AVCaptureDevice requestAccessForMediaType:completionHandler:]`. Returns
-  // at once; `completionHandler` is called exactly once, later, with the
-  // answer, on a platform thread that is never the caller's. Thread-safe.
+  // at once; `completionHandler` is called exactly once with the answer: for
+  // the two media types above later, on a platform thread that is never the
+  // caller's; for any other text it is false, and may come at once on the
+  // calling thread. What the handler throws is dropped. Thread-safe.
   virtual void requestAccessForMediaType(std::string_view mediaType,
                                          std::function<void(bool granted)> completionHandler) = 0;
 };

@@ -18,7 +18,9 @@ inline constexpr uint32_t kCGWindowListOptionOnScreenBelowWindow = 1U << 2;
 inline constexpr uint32_t kCGWindowListOptionIncludingWindow = 1U << 3;
 inline constexpr uint32_t kCGWindowListExcludeDesktopElements = 1U << 4;
 
-inline constexpr uint32_t kCGNullWindowID = 0;
+// CoreGraphics' kCGNullWindowID, under another name: CGWindow.h defines that
+// name as a macro, which would rewrite a constant of the same name.
+inline constexpr uint32_t kNullWindowID = 0;
 
 // One window dictionary of the list, reduced to what its readers use.
 struct CGWindowInfo {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ns_workspace.h"
 #include "platform/registry.h"
 
 namespace osxnatives::platform {
@@ -32,9 +33,12 @@ class NSApplication {
   // window. Thread-safe.
   virtual std::optional<std::string> KeyWindowTitle() const = 0;
 
-  // `[NSApp yieldActivationToApplication:]`, for the application with
-  // `bundleIdentifier` (macOS 14 and later).
-  virtual void YieldActivationToApplication(std::string_view bundleIdentifier) = 0;
+  // `[NSApp yieldActivationToApplication:]` (macOS 14 and later), for the
+  // running application `application` is a snapshot of: the same instance
+  // that `NSWorkspace::activateWithOptions` then activates, found by process
+  // id (see there). Nothing happens when it has ended. Runs on the calling
+  // thread.
+  virtual void YieldActivationToApplication(const RunningApplication& application) = 0;
 };
 
 }  // namespace osxnatives::platform

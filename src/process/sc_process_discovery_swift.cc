@@ -131,7 +131,7 @@ std::vector<int32_t> SCProcessDiscoverySwift::getWindowOwnerPids(const std::stri
   const uint32_t options = pausePhase == kPeriodicPausePhase ? kPeriodicWindowListOptions
                                                              : platform::kCGWindowListOptionAll;
   const auto windows = platform::Get<platform::CGWindowList>().CGWindowListCopyWindowInfo(
-      options, platform::kCGNullWindowID);
+      options, platform::kNullWindowID);
   std::vector<int32_t> owners;
   if (!windows) {
     return owners;

@@ -62,6 +62,18 @@ struct SimPlatform {
     return calls;
   }
 
+  // The process ids that the yield and the activation named, in order.
+  std::vector<int> ActivatedPids() const {
+    std::vector<int> pids;
+    for (const auto& entry : test_.Journal()) {
+      if (entry["call"] == "yieldActivationToApplication:" ||
+          entry["call"] == "activateWithOptions:") {
+        pids.push_back(entry["args"]["processIdentifier"].get<int>());
+      }
+    }
+    return pids;
+  }
+
   testing::TestDesktop test_;
   platform::sim::SimApplication application_{test_.desktop()};
   platform::sim::SimWorkspace workspace_{test_.desktop(), 4242};
@@ -132,6 +144,11 @@ TEST(HandleKeyDownTest, MissingCompanionLetsTheKeyPassAndTheFirstOfSeveralIsActi
     EXPECT_EQ(std::make_shared<EventListenerSwift>()->handleKeyDown(tab, "op", "", false), tab);
     EXPECT_EQ(sim.Activations(),
               ActivationOf(apps[0].first ? "COM.ELECTRON.PIMZO" : nullptr, "14"));
+    // Two instances of one application: the yield goes to the instance that
+    // is then activated, never to another one with the same identifier.
+    if (apps[0].first == 801) {
+      EXPECT_EQ(sim.ActivatedPids(), (std::vector<int>{801, 801}));
+    }
   }
 }
 

@@ -1,5 +1,9 @@
 // The macOS backends against the real system, on a Mac only. A test program of
 // its own, because registering makes these services the process-wide defaults.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <Foundation/Foundation.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -56,7 +60,9 @@ TEST_F(MacServicesTest, PropertyListsMapAsOnLinuxAndWhatIsNoListIsRejected) {
                                                           error:nil];
   const PropertyListResult binary =
       Read(std::string(static_cast<const char*>(archive.bytes), archive.length));
-  EXPECT_EQ(binary.plist.value_or(nullptr)["$top"]["root"], (nlohmann::json{{"CF$UID", 1}}));
+  // A keyed archive reads, but its UIDs have no public accessor: null here,
+  // where Linux's reader gives {"CF$UID": 1}.
+  EXPECT_EQ(binary.plist.value_or(nullptr)["$top"]["root"], nullptr);
   for (const std::string& bytes : {std::string(), std::string("{ a = 1; }"),
                                    std::string("bplist00"), std::string("<plist><dict><key>")}) {
     const PropertyListResult result = Read(bytes);
@@ -125,8 +131,9 @@ TEST_F(MacServicesTest, HomeRegistryProxySettingsAndUnknownMediaType) {
                      (std::this_thread::get_id() == caller ? " on caller" : ""));
   });
   auto answered = answer.get_future();
-  ASSERT_EQ(answered.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  EXPECT_EQ(answered.get(), "no");
+  // An unknown media type is refused at once, before AVFoundation could raise.
+  ASSERT_EQ(answered.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+  EXPECT_EQ(answered.get(), "no on caller");
 }
 
 }  // namespace

@@ -240,7 +240,8 @@ TEST(SimWorkspaceTest, ReadsApplicationsStandsPidZeroForTheHostAndActivates) {
   EXPECT_TRUE(workspace.activateWithOptions(apps[0], 3));
   EXPECT_EQ(workspace.frontmostApplication(), apps[0]);
   EXPECT_EQ(test.Journal("activateWithOptions:").at(0)["args"],
-            nlohmann::json::parse(R"({"bundleIdentifier":"com.apple.mail","options":3})"));
+            nlohmann::json::parse(
+                R"({"bundleIdentifier":"com.apple.mail","options":3,"processIdentifier":501})"));
 }
 
 TEST(SimBundleTest, ReadsTheListUnderTheScenarioIdentifierAndSaysWhatItCannotRead) {

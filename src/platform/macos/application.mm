@@ -4,14 +4,21 @@
 // The application object is the host's: this file never creates one (a Java
 // host creates its own when its toolkit starts, and a second, plain one would
 // take its place). Without one, presentation options stay unset and read as
-// the default, and there is no key window. Calls on the application object and
-// its windows run on the main thread.
+// the default, and there is no key window. Every call runs on the calling
+// thread, AppKit's main-thread rule notwithstanding (the Mac checklist lists
+// what to watch for): nothing here waits for the main thread, which a host
+// started with -XstartOnFirstThread may be holding in Java.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <AppKit/AppKit.h>
 #include <objc/message.h>
 
 #include <memory>
 
 #include "platform/macos/objc_support.h"
+#include "platform/macos/running_application.h"
 #include "platform/macos/services.h"
 #include "platform/ns_application.h"
 #include "platform/ns_pasteboard.h"
@@ -34,24 +41,24 @@ static_assert(kPresentationDisableHideApplication ==
 
 class Application : public NSApplication {
  public:
-  // The presentation change, its read-back and the key window run on the
-  // calling Java thread, as the controller and the event listener promise:
-  // nothing waits for the main thread, which a host started with
-  // -XstartOnFirstThread may be holding in Java.
   void SetPresentationOptions(uint64_t options) override {
-    @try {
-      NSApp.presentationOptions = static_cast<NSApplicationPresentationOptions>(options);
-    } @catch (NSException* exception) {
-      // AppKit refuses combinations it does not support (for example
-      // process switching disabled while the Dock is shown) by raising.
-      ::NSLog(@"setPresentationOptions: %lu refused: %@", static_cast<unsigned long>(options),
-              exception.reason);
+    @autoreleasepool {
+      @try {
+        NSApp.presentationOptions = static_cast<NSApplicationPresentationOptions>(options);
+      } @catch (NSException* exception) {
+        // AppKit refuses combinations it does not support (for example
+        // process switching disabled while the Dock is shown) by raising.
+        ::NSLog(@"setPresentationOptions: %lu refused: %@", static_cast<unsigned long>(options),
+                exception.reason);
+      }
     }
   }
 
   uint64_t PresentationOptions() const override {
-    ::NSApplication* application = NSApp;
-    return application != nil ? application.presentationOptions : kPresentationDefault;
+    @autoreleasepool {
+      ::NSApplication* application = NSApp;
+      return application != nil ? application.presentationOptions : kPresentationDefault;
+    }
   }
 
   std::optional<std::string> KeyWindowTitle() const override {
@@ -62,21 +69,16 @@ class Application : public NSApplication {
     }
   }
 
-  void YieldActivationToApplication(std::string_view bundleIdentifier) override {
+  void YieldActivationToApplication(const RunningApplication& application) override {
     @autoreleasepool {
-      NSString* identifier = StringFromUTF8(bundleIdentifier);
-      if (identifier == nil || identifier.length == 0) return;
-      ::NSRunningApplication* target =
-          [::NSRunningApplication runningApplicationsWithBundleIdentifier:identifier].firstObject;
+      // macOS 14 and later; newer than the SDK this builds against.
+      SEL yield = NSSelectorFromString(@"yieldActivationToApplication:");
+      ::NSApplication* host = NSApp;
+      if (host == nil || ![host respondsToSelector:yield]) return;
+      ::NSRunningApplication* target = FindRunningApplication(application);
       if (target == nil) return;
-      RunOnMainThread(^{
-        // macOS 14 and later; newer than the SDK this builds against.
-        SEL yield = NSSelectorFromString(@"yieldActivationToApplication:");
-        ::NSApplication* application = NSApp;
-        if (application == nil || ![application respondsToSelector:yield]) return;
-        using YieldFunction = void (*)(id, SEL, ::NSRunningApplication*);
-        reinterpret_cast<YieldFunction>(objc_msgSend)(application, yield, target);
-      });
+      using YieldFunction = void (*)(id, SEL, ::NSRunningApplication*);
+      reinterpret_cast<YieldFunction>(objc_msgSend)(host, yield, target);
     }
   }
 };

@@ -1,12 +1,17 @@
 // AVCaptureDevice authorisation and the accessibility trust check on macOS.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <AVFoundation/AVFoundation.h>
 #include <ApplicationServices/ApplicationServices.h>
-#include <dispatch/dispatch.h>
 
 #include <memory>
+#include <utility>
 
 #include "platform/av_capture_device.h"
 #include "platform/ax_trust.h"
+#include "platform/macos/scoped_cf.h"
 #include "platform/macos/services.h"
 #include "platform/registry.h"
 
@@ -43,27 +48,36 @@ class FoundationCaptureDevice : public platform::AVCaptureDevice {
     }
   }
 
-  // AVFoundation answers on a queue of its own; the answer is passed on from
-  // a global queue, so it never reaches the caller's thread even when
-  // AVFoundation answers at once. An unknown media type is answered no.
+  // AVFoundation calls its completion "on an arbitrary dispatch queue"; the
+  // handler runs right there, inside a pool of its own (a dispatch queue's
+  // worker thread drains none per block) and with nothing thrown out into
+  // AVFoundation's frames. An unknown media type, which AVFoundation would
+  // raise on, is answered no at once on the calling thread.
   void requestAccessForMediaType(std::string_view mediaType,
                                  std::function<void(bool granted)> completionHandler) override {
     @autoreleasepool {
-      auto handler = std::make_shared<std::function<void(bool)>>(std::move(completionHandler));
-      auto answer = [handler](bool granted) {
-        dispatch_async(dispatch_get_global_queue(QOS_CLASS_DEFAULT, 0), ^{
-          (*handler)(granted);
-        });
-      };
       AVMediaType type = MediaType(mediaType);
       if (type == nil) {
-        answer(false);
+        Answer(completionHandler, false);
         return;
       }
+      auto handler = std::make_shared<std::function<void(bool)>>(std::move(completionHandler));
       [FoundationCaptureDeviceClass requestAccessForMediaType:type
                                             completionHandler:^(BOOL granted) {
-                                              answer(granted == YES);
+                                              @autoreleasepool {
+                                                Answer(*handler, granted == YES);
+                                              }
                                             }];
+    }
+  }
+
+ private:
+  static void Answer(const std::function<void(bool)>& handler, bool granted) {
+    try {
+      handler(granted);
+    } catch (...) {
+      // Nothing may unwind into the caller's frames; the answer is lost, as
+      // the handler chose by throwing.
     }
   }
 };
@@ -76,14 +90,10 @@ class ProcessTrust : public AXTrust {
     }
     const void* keys[] = {kAXTrustedCheckOptionPrompt};
     const void* values[] = {kCFBooleanTrue};
-    CFDictionaryRef options =
+    const ScopedCFTypeRef<CFDictionaryRef> options(
         CFDictionaryCreate(kCFAllocatorDefault, keys, values, 1, &kCFTypeDictionaryKeyCallBacks,
-                           &kCFTypeDictionaryValueCallBacks);
-    const bool trusted = ::AXIsProcessTrustedWithOptions(options) != 0;
-    if (options != nullptr) {
-      CFRelease(options);
-    }
-    return trusted;
+                           &kCFTypeDictionaryValueCallBacks));
+    return ::AXIsProcessTrustedWithOptions(options.get()) != 0;
   }
 };
 

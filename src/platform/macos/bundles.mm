@@ -1,5 +1,9 @@
 // CoreFoundation bundles on macOS, and the private functions the library looks
 // up in them, each called through its own signature.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #include <CoreFoundation/CoreFoundation.h>
 #include <CoreGraphics/CoreGraphics.h>
 
@@ -8,6 +12,7 @@
 #include <utility>
 
 #include "platform/cf_bundle.h"
+#include "platform/macos/scoped_cf.h"
 #include "platform/macos/services.h"
 
 namespace osxnatives::platform::macos {
@@ -15,7 +20,7 @@ namespace {
 
 // A retained CFBundleRef, released with its last holder. Each function looked
 // up holds one, so its code stays loaded while it can be called.
-using BundleHolder = std::shared_ptr<const void>;
+using BundleHolder = std::shared_ptr<const ScopedCFTypeRef<::CFBundleRef>>;
 
 // The signatures of the private functions, as the system defines them. A
 // function must be called through its own: read as a 32-bit integer, a
@@ -56,20 +61,17 @@ class BundleReference : public CFBundleRef {
   bool CFBundleLoadExecutable() override { return ::CFBundleLoadExecutable(Bundle()); }
 
   std::optional<BundleFunction> CFBundleGetFunctionPointerForName(std::string_view name) override {
-    CFStringRef function_name =
+    const ScopedCFTypeRef<CFStringRef> function_name(
         CFStringCreateWithBytes(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(name.data()),
-                                static_cast<CFIndex>(name.size()), kCFStringEncodingUTF8, false);
-    if (function_name == nullptr) return std::nullopt;
-    void* pointer = ::CFBundleGetFunctionPointerForName(Bundle(), function_name);
-    CFRelease(function_name);
+                                static_cast<CFIndex>(name.size()), kCFStringEncodingUTF8, false));
+    if (!function_name) return std::nullopt;
+    void* pointer = ::CFBundleGetFunctionPointerForName(Bundle(), function_name.get());
     if (pointer == nullptr) return std::nullopt;
     return Wrapped(name, pointer, bundle_);
   }
 
  private:
-  ::CFBundleRef Bundle() const {
-    return static_cast<::CFBundleRef>(const_cast<void*>(bundle_.get()));
-  }
+  ::CFBundleRef Bundle() const { return bundle_->get(); }
 
   const BundleHolder bundle_;
 };
@@ -89,14 +91,12 @@ class Bundles : public CFBundles {
  public:
   std::unique_ptr<CFBundleRef> CFBundleCreate(std::string_view bundle_path) override {
     if (bundle_path.empty()) return nullptr;
-    CFURLRef url = CreateBundleURL(bundle_path);
-    if (url == nullptr) return nullptr;
-    ::CFBundleRef bundle = ::CFBundleCreate(kCFAllocatorDefault, url);
-    CFRelease(url);
-    if (bundle == nullptr) return nullptr;
-    // Released by the holder, also when allocating the holder fails.
-    BundleHolder holder(bundle, &CFRelease);
-    return std::make_unique<BundleReference>(std::move(holder));
+    const ScopedCFTypeRef<CFURLRef> url(CreateBundleURL(bundle_path));
+    if (!url) return nullptr;
+    ScopedCFTypeRef<::CFBundleRef> bundle(::CFBundleCreate(kCFAllocatorDefault, url.get()));
+    if (!bundle) return nullptr;
+    return std::make_unique<BundleReference>(
+        std::make_shared<const ScopedCFTypeRef<::CFBundleRef>>(std::move(bundle)));
   }
 };
 

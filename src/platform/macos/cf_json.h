@@ -6,7 +6,8 @@
 // dictionaries to objects, arrays to arrays, strings, booleans and reals as
 // such, integers to signed 64-bit integers (two's complement above
 // INT64_MAX), dates to {"$date": whole seconds since 2001 as text}, data to
-// {"$data": base64 text}, keyed-archiver UIDs to {"CF$UID": number}.
+// {"$data": base64 text}. Keyed-archiver UIDs, which only keyed archives
+// hold and CoreFoundation exposes through no public call, become null.
 #ifndef OSXNATIVES_PLATFORM_MACOS_CF_JSON_H_
 #define OSXNATIVES_PLATFORM_MACOS_CF_JSON_H_
 
@@ -29,7 +30,8 @@ CFStringRef CreateCFStringFromUtf8(std::string_view utf8) CF_RETURNS_RETAINED;
 
 // `value` in the mapping above. A value of another type, a dictionary with a
 // key that is not a string, and anything nested deeper than 512 levels become
-// null. Null gives null. Does not take ownership. Thread-safe.
+// null. Null gives null. Does not take ownership. Creates autoreleased
+// objects: call inside a pool. Thread-safe.
 nlohmann::json JsonFromPropertyList(CFTypeRef value);
 
 // A new property-list object for `value`: objects to dictionaries, arrays,

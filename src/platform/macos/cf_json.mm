@@ -1,43 +1,22 @@
 #include "platform/macos/cf_json.h"
 
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <Foundation/Foundation.h>
-#include <dlfcn.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
+#include "platform/macos/scoped_cf.h"
+
 namespace osxnatives::platform::macos {
 namespace {
 
 constexpr int kMaxDepth = 512;
-
-// Keyed-archiver UIDs (binary property lists written by NSKeyedArchiver) have
-// no public CoreFoundation type; CoreFoundation exports these two functions,
-// looked up at run time so that a system without them only loses the UIDs.
-struct ArchiverUidFunctions {
-  using GetTypeId = CFTypeID (*)();
-  using GetValue = uint32_t (*)(CFTypeRef);
-  CFTypeID type_id = 0;
-  GetValue get_value = nullptr;
-};
-
-const ArchiverUidFunctions& ArchiverUids() {
-  static const ArchiverUidFunctions functions = [] {
-    ArchiverUidFunctions found;
-    auto get_type_id = reinterpret_cast<ArchiverUidFunctions::GetTypeId>(
-        dlsym(RTLD_DEFAULT, "_CFKeyedArchiverUIDGetTypeID"));
-    auto get_value = reinterpret_cast<ArchiverUidFunctions::GetValue>(
-        dlsym(RTLD_DEFAULT, "_CFKeyedArchiverUIDGetValue"));
-    if (get_type_id != nullptr && get_value != nullptr) {
-      found.type_id = get_type_id();
-      found.get_value = get_value;
-    }
-    return found;
-  }();
-  return functions;
-}
 
 void AppendUtf8(std::string& out, uint32_t code_point) {
   if (code_point < 0x80) {
@@ -136,10 +115,9 @@ nlohmann::json ToJson(CFTypeRef value, int depth) {
     }
     return object;
   }
-  const ArchiverUidFunctions& uids = ArchiverUids();
-  if (uids.get_value != nullptr && type == uids.type_id) {
-    return {{"CF$UID", uids.get_value(value)}};
-  }
+  // Keyed-archiver UIDs among them: CoreFoundation has no public accessor
+  // for their value, only private functions, and no file this library reads
+  // (preferences, Info.plist, its own settings) is a keyed archive.
   return nullptr;
 }
 
@@ -183,29 +161,25 @@ nlohmann::json JsonFromPropertyList(CFTypeRef value) { return ToJson(value, 0); 
 CFPropertyListRef CreatePropertyListFromJson(const nlohmann::json& value) {
   switch (value.type()) {
     case nlohmann::json::value_t::object: {
-      CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(
-          kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+      ScopedCFTypeRef<CFMutableDictionaryRef> dictionary(
+          CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
+                                    &kCFTypeDictionaryValueCallBacks));
       for (const auto& [key, item] : value.items()) {
-        CFStringRef cf_key = CreateCFStringFromUtf8(key);
-        if (cf_key == nullptr) {
-          continue;
-        }
-        CFPropertyListRef cf_item = CreatePropertyListFromJson(item);
-        CFDictionarySetValue(dictionary, cf_key, cf_item);
-        CFRelease(cf_item);
-        CFRelease(cf_key);
+        const ScopedCFTypeRef<CFStringRef> cf_key(CreateCFStringFromUtf8(key));
+        if (!cf_key) continue;
+        const ScopedCFTypeRef<CFPropertyListRef> cf_item(CreatePropertyListFromJson(item));
+        CFDictionarySetValue(dictionary.get(), cf_key.get(), cf_item.get());
       }
-      return dictionary;
+      return dictionary.release();
     }
     case nlohmann::json::value_t::array: {
-      CFMutableArrayRef array =
-          CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+      ScopedCFTypeRef<CFMutableArrayRef> array(
+          CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks));
       for (const auto& item : value) {
-        CFPropertyListRef cf_item = CreatePropertyListFromJson(item);
-        CFArrayAppendValue(array, cf_item);
-        CFRelease(cf_item);
+        const ScopedCFTypeRef<CFPropertyListRef> cf_item(CreatePropertyListFromJson(item));
+        CFArrayAppendValue(array.get(), cf_item.get());
       }
-      return array;
+      return array.release();
     }
     case nlohmann::json::value_t::string: {
       CFStringRef text = CreateCFStringFromUtf8(value.get_ref<const std::string&>());

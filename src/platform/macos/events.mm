@@ -1,9 +1,13 @@
 // NSEvent monitors, the Apple event manager and NSApplicationMain on macOS.
 //
-// Monitors and Apple-event handlers are installed and removed on the main
-// thread, where AppKit also calls them. A handler that throws is reported in
-// the system log; the event then goes on as if the handler had not been
-// there.
+// Monitors and Apple-event handlers are installed and removed on the calling
+// Java thread; AppKit calls them on the main thread, each call inside a pool
+// of its own. A handler that throws is reported in the system log; the event
+// then goes on as if the handler had not been there.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <AppKit/AppKit.h>
 
 #include <cstdint>
@@ -170,28 +174,33 @@ namespace {
 template <typename Handler>
 using SharedHandler = std::shared_ptr<const Handler>;
 
-// Installs a local monitor; on the main thread. Returns AppKit's token or nil.
+// Installs a local monitor from the calling thread; AppKit calls it on the
+// main thread. Returns AppKit's token or nil.
 id InstallLocalMonitor(uint64_t mask, SharedHandler<LocalEventHandler> handler) {
   const SharedHandler<LocalEventHandler> captured = std::move(handler);
   return [::NSEvent addLocalMonitorForEventsMatchingMask:mask
                                                  handler:^::NSEvent*(::NSEvent* event) {
-                                                   // NOLINTNEXTLINE(performance-*)
-                                                   const auto running = captured;  // kept alive
-                                                   return Filter(*running, event);
+                                                   @autoreleasepool {
+                                                     // NOLINTNEXTLINE(performance-*)
+                                                     const auto running = captured;  // kept alive
+                                                     return Filter(*running, event);
+                                                   }
                                                  }];
 }
 
-// Installs a global monitor; on the main thread. Returns AppKit's token or
-// nil.
+// Installs a global monitor from the calling thread; AppKit calls it on the
+// main thread. Returns AppKit's token or nil.
 id InstallGlobalMonitor(uint64_t mask, SharedHandler<GlobalEventHandler> handler) {
   const SharedHandler<GlobalEventHandler> captured = std::move(handler);
   return [::NSEvent addGlobalMonitorForEventsMatchingMask:mask
                                                   handler:^(::NSEvent* event) {
-                                                    // NOLINTNEXTLINE(performance-*)
-                                                    const auto running = captured;  // kept alive
-                                                    const Event snapshot = Snapshot(event);
-                                                    Contained("a global event monitor",
-                                                              [&] { (*running)(snapshot); });
+                                                    @autoreleasepool {
+                                                      // NOLINTNEXTLINE(performance-*)
+                                                      const auto running = captured;
+                                                      const Event snapshot = Snapshot(event);
+                                                      Contained("a global event monitor",
+                                                                [&] { (*running)(snapshot); });
+                                                    }
                                                   }];
 }
 
@@ -200,27 +209,33 @@ class EventMonitors : public NSEvent {
   std::optional<EventMonitor> addLocalMonitorForEventsMatchingMask(
       uint64_t mask, LocalEventHandler handler) override {
     if (!handler) return std::nullopt;
-    const auto shared = std::make_shared<const LocalEventHandler>(std::move(handler));
-    return Remember(InstallLocalMonitor(mask, shared));
+    @autoreleasepool {
+      const auto shared = std::make_shared<const LocalEventHandler>(std::move(handler));
+      return Remember(InstallLocalMonitor(mask, shared));
+    }
   }
 
   std::optional<EventMonitor> addGlobalMonitorForEventsMatchingMask(
       uint64_t mask, GlobalEventHandler handler) override {
     if (!handler) return std::nullopt;
-    const auto shared = std::make_shared<const GlobalEventHandler>(std::move(handler));
-    return Remember(InstallGlobalMonitor(mask, shared));
+    @autoreleasepool {
+      const auto shared = std::make_shared<const GlobalEventHandler>(std::move(handler));
+      return Remember(InstallGlobalMonitor(mask, shared));
+    }
   }
 
   void removeMonitor(EventMonitor monitor) override {
-    id token = nil;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      auto it = tokens_.find(monitor.id);
-      if (it == tokens_.end()) return;
-      token = it->second;
-      tokens_.erase(it);
+    @autoreleasepool {
+      id token = nil;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = tokens_.find(monitor.id);
+        if (it == tokens_.end()) return;
+        token = it->second;
+        tokens_.erase(it);
+      }
+      [::NSEvent removeMonitor:token];
     }
-    [::NSEvent removeMonitor:token];
   }
 
  private:
@@ -241,19 +256,21 @@ class AppleEvents : public NSAppleEventManager {
  public:
   void setEventHandler(AppleEventHandler handler, FourCharCode eventClass,
                        FourCharCode eventID) override {
-    OSXNativesAppleEventTarget* target =
-        [[OSXNativesAppleEventTarget alloc] initWithHandler:std::move(handler)];
-    // Registered on the calling Java thread. The manager calls targets on the
-    // main thread and does not retain them: every target is kept until the
-    // process ends, so a replaced one is never released while it handles an
-    // event.
-    std::lock_guard<std::mutex> lock(mutex_);
-    [[::NSAppleEventManager sharedAppleEventManager] setEventHandler:target
-                                                         andSelector:@selector(handleAppleEvent:
-                                                                                 withReplyEvent:)
-                                                       forEventClass:eventClass
-                                                          andEventID:eventID];
-    targets_.push_back(target);
+    @autoreleasepool {
+      OSXNativesAppleEventTarget* target =
+          [[OSXNativesAppleEventTarget alloc] initWithHandler:std::move(handler)];
+      // Registered on the calling Java thread. The manager calls targets on
+      // the main thread and does not retain them: every target is kept until
+      // the process ends, so a replaced one is never released while it
+      // handles an event.
+      std::lock_guard<std::mutex> lock(mutex_);
+      [[::NSAppleEventManager sharedAppleEventManager] setEventHandler:target
+                                                           andSelector:@selector(handleAppleEvent:
+                                                                                   withReplyEvent:)
+                                                         forEventClass:eventClass
+                                                            andEventID:eventID];
+      targets_.push_back(target);
+    }
   }
 
  private:
@@ -264,7 +281,9 @@ class AppleEvents : public NSAppleEventManager {
 class Main : public ApplicationMain {
  public:
   int Run(int argc, char** argv) override {
-    return ::NSApplicationMain(argc, const_cast<const char**>(argv));
+    @autoreleasepool {
+      return ::NSApplicationMain(argc, const_cast<const char**>(argv));
+    }
   }
 };
 

@@ -2,6 +2,10 @@
 // themselves are the hardened POSIX ones shared with Linux, reached through
 // the POSIX backend's file manager; only the two folders come from
 // Foundation.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <Foundation/Foundation.h>
 
 #include "platform/macos/cf_json.h"

@@ -3,6 +3,13 @@
 //
 // Only IOKitLib.h is included from IOKit: its USB headers define macros named
 // like the constants of `platform/io_kit.h`.
+//
+// The conversion creates autoreleased Foundation objects (base64 text of
+// data values), so each call drains a pool of its own.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #include <CFNetwork/CFNetwork.h>
 #include <CoreFoundation/CoreFoundation.h>
 #include <IOKit/IOKitLib.h>
@@ -12,6 +19,7 @@
 #include "platform/cf_network.h"
 #include "platform/io_kit.h"
 #include "platform/macos/cf_json.h"
+#include "platform/macos/scoped_cf.h"
 #include "platform/macos/services.h"
 #include "platform/registry.h"
 
@@ -21,13 +29,11 @@ namespace {
 class SystemProxySettings : public platform::CFNetwork {
  public:
   std::optional<nlohmann::json> CopySystemProxySettings() override {
-    CFDictionaryRef settings = CFNetworkCopySystemProxySettings();
-    if (settings == nullptr) {
-      return std::nullopt;
+    @autoreleasepool {
+      const ScopedCFTypeRef<CFDictionaryRef> settings(CFNetworkCopySystemProxySettings());
+      if (!settings) return std::nullopt;
+      return JsonFromPropertyList(settings.get());
     }
-    nlohmann::json converted = JsonFromPropertyList(settings);
-    CFRelease(settings);
-    return converted;
   }
 };
 
@@ -35,31 +41,29 @@ class IOKitRegistry : public IORegistry {
  public:
   std::optional<std::vector<IORegistryProperties>> MatchingServiceProperties(
       std::string_view className) override {
-    const std::string name(className);
-    CFMutableDictionaryRef matching = IOServiceMatching(name.c_str());
-    if (matching == nullptr) {
-      return std::nullopt;
-    }
-    io_iterator_t iterator = IO_OBJECT_NULL;
-    // Consumes `matching`, also when it fails.
-    if (IOServiceGetMatchingServices(kIOMasterPortDefault, matching, &iterator) != KERN_SUCCESS) {
-      return std::nullopt;
-    }
-    std::vector<IORegistryProperties> entries;
-    while (io_object_t entry = IOIteratorNext(iterator)) {
-      CFMutableDictionaryRef properties = nullptr;
-      if (IORegistryEntryCreateCFProperties(entry, &properties, kCFAllocatorDefault, 0) ==
-              KERN_SUCCESS &&
-          properties != nullptr) {
-        entries.emplace_back(JsonFromPropertyList(properties));
-        CFRelease(properties);
-      } else {
-        entries.emplace_back(std::nullopt);
+    @autoreleasepool {
+      const std::string name(className);
+      // Consumed by IOServiceGetMatchingServices, also when it fails.
+      CFMutableDictionaryRef matching = IOServiceMatching(name.c_str());
+      if (matching == nullptr) return std::nullopt;
+      ScopedIOObject iterator;
+      if (IOServiceGetMatchingServices(kIOMasterPortDefault, matching, iterator.InitializeInto()) !=
+          KERN_SUCCESS) {
+        return std::nullopt;
       }
-      IOObjectRelease(entry);
+      std::vector<IORegistryProperties> entries;
+      while (const ScopedIOObject entry{IOIteratorNext(iterator.get())}) {
+        ScopedCFTypeRef<CFMutableDictionaryRef> properties;
+        if (IORegistryEntryCreateCFProperties(entry.get(), properties.InitializeInto(),
+                                              kCFAllocatorDefault, 0) == KERN_SUCCESS &&
+            properties) {
+          entries.emplace_back(JsonFromPropertyList(properties.get()));
+        } else {
+          entries.emplace_back(std::nullopt);
+        }
+      }
+      return entries;
     }
-    IOObjectRelease(iterator);
-    return entries;
   }
 };
 

@@ -9,13 +9,17 @@
 // The input lockdown names the NSUserNotification API, which macOS 11
 // deprecates in favour of the UserNotifications framework; every use below
 // silences that warning for its own lines only.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <Foundation/Foundation.h>
-#include <dispatch/dispatch.h>
 
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/macos/cf_json.h"
 #include "platform/macos/services.h"
@@ -76,32 +80,38 @@ CppNotification FromFoundation(::NSUserNotification* notification) {
 #pragma clang diagnostic ignored "-Wdeprecated-declarations"  // The callbacks the centre makes.
 - (void)userNotificationCenter:(NSUserNotificationCenter*)center
         didDeliverNotification:(NSUserNotification*)notification {
-  try {
-    _delegate->userNotificationCenterDidDeliverNotification(
-        *_center, osxnatives::platform::macos::FromFoundation(notification));
-  } catch (...) {
+  @autoreleasepool {
+    try {
+      _delegate->userNotificationCenterDidDeliverNotification(
+          *_center, osxnatives::platform::macos::FromFoundation(notification));
+    } catch (...) {
+    }
   }
 }
 
 - (void)userNotificationCenter:(NSUserNotificationCenter*)center
        didActivateNotification:(NSUserNotification*)notification {
-  try {
-    _delegate->userNotificationCenterDidActivateNotification(
-        *_center, osxnatives::platform::macos::FromFoundation(notification));
-  } catch (...) {
+  @autoreleasepool {
+    try {
+      _delegate->userNotificationCenterDidActivateNotification(
+          *_center, osxnatives::platform::macos::FromFoundation(notification));
+    } catch (...) {
+    }
   }
 }
 
 // A failing delegate leaves the centre's own choice: not presented.
 - (BOOL)userNotificationCenter:(NSUserNotificationCenter*)center
      shouldPresentNotification:(NSUserNotification*)notification {
-  try {
-    return _delegate->userNotificationCenterShouldPresentNotification(
-               *_center, osxnatives::platform::macos::FromFoundation(notification))
-               ? YES
-               : NO;
-  } catch (...) {
-    return NO;
+  @autoreleasepool {
+    try {
+      return _delegate->userNotificationCenterShouldPresentNotification(
+                 *_center, osxnatives::platform::macos::FromFoundation(notification))
+                 ? YES
+                 : NO;
+    } catch (...) {
+      return NO;
+    }
   }
 }
 #pragma clang diagnostic pop
@@ -227,24 +237,18 @@ class DefaultNotificationCenter : public CppCenter {
       } else if (delegate != nullptr) {
         replacement = [[OSXNativesNotificationCenterDelegate alloc] initWithDelegate:delegate
                                                                               center:this];
+        // The centre does not retain its delegate and may be calling one that
+        // is replaced later on the main thread, so no adapter of ours is ever
+        // released: one small object per lockdown.
+        adapters_.push_back(replacement);
       }
       SetCenterDelegate(replacement);
-      id previous = installed_;
-      installed_ = replacement;
-      // The centre may be calling the previous delegate on the main thread
-      // right now; it is released there, after any such call has returned.
-      // Without a running main queue it simply stays alive.
-      if (previous != nil) {
-        dispatch_async(dispatch_get_main_queue(), ^{
-          (void)previous;
-        });
-      }
     }
   }
 
  private:
   std::mutex mutex_;
-  id installed_;                        // The delegate we installed, kept alive. Guarded by mutex_.
+  std::vector<id> adapters_;            // Every adapter we installed. Guarded by mutex_.
   std::shared_ptr<HostDelegate> host_;  // Guarded by mutex_.
 };
 

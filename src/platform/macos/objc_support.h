@@ -1,5 +1,5 @@
 // Helpers shared by the Objective-C++ files of the macOS backend: text between
-// UTF-8 `std::string` and `NSString`, and running a block on the main thread.
+// UTF-8 `std::string` and `NSString`.
 //
 // The macOS services keep the names of the Apple classes they wrap (our
 // `platform::NSEvent` beside AppKit's `NSEvent`). Inside our namespaces an
@@ -9,7 +9,6 @@
 #define OSXNATIVES_PLATFORM_MACOS_OBJC_SUPPORT_H_
 
 #import <Foundation/Foundation.h>
-#include <dispatch/dispatch.h>
 
 #include <optional>
 #include <string>
@@ -40,19 +39,6 @@ inline std::string UTF8FromString(NSString* string) {
 inline std::optional<std::string> OptionalUTF8FromString(NSString* string) {
   if (string == nil) return std::nullopt;
   return UTF8FromString(string);
-}
-
-// Runs `block` on the main thread and returns once it has run: directly when
-// called there, else through the main dispatch queue, which the main thread
-// serves while it runs its run loop (as an AppKit application and the Java
-// launcher on macOS do). Must not be called while the main thread waits for
-// the calling thread.
-inline void RunOnMainThread(dispatch_block_t block) {
-  if ([NSThread isMainThread]) {
-    block();
-  } else {
-    dispatch_sync(dispatch_get_main_queue(), block);
-  }
 }
 
 }  // namespace osxnatives::platform::macos

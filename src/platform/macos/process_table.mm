@@ -1,5 +1,9 @@
 // The kernel's process table (sysctl KERN_PROC_ALL) and executable paths
 // (proc_pidpath) on macOS.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #include <libproc.h>
 #include <sys/sysctl.h>
 #include <sys/types.h>

@@ -1,3 +1,7 @@
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #include "platform/initialize.h"
 #include "platform/macos/services.h"
 

@@ -1,5 +1,9 @@
 // The main bundle's information dictionary, the system log (NSLog) and the
 // operating system's version on macOS.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <Foundation/Foundation.h>
 
 #include <cstdint>
@@ -57,9 +61,13 @@ class NSLogSystemLog : public SystemLog {
 
 class ProcessInfoVersion : public OperatingSystemVersionInfo {
  public:
+  // What the process is told: a host whose main executable was built with an
+  // SDK older than macOS 11 reads 10.16 on macOS 11 and later.
   platform::NSOperatingSystemVersion operatingSystemVersion() override {
-    const ::NSOperatingSystemVersion version = [NSProcessInfo processInfo].operatingSystemVersion;
-    return {version.majorVersion, version.minorVersion, version.patchVersion};
+    @autoreleasepool {
+      const ::NSOperatingSystemVersion version = [NSProcessInfo processInfo].operatingSystemVersion;
+      return {version.majorVersion, version.minorVersion, version.patchVersion};
+    }
   }
 };
 

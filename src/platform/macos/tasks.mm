@@ -2,6 +2,10 @@
 // and the tool runner whose standard output is an NSPipe read to end of file.
 // NSTask collects its own children; both runners wait for the exit before
 // returning, so no child outlives the call.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <Foundation/Foundation.h>
 
 #include "platform/macos/cf_json.h"

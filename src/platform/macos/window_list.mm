@@ -1,12 +1,12 @@
 // The CoreGraphics window list on macOS.
-#include <CoreGraphics/CoreGraphics.h>
-// CGWindow.h defines kCGNullWindowID as a macro, which would rewrite the
-// same-named constant of our interface header; this file needs neither.
-#undef kCGNullWindowID
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
 
-#include <memory>
+#include <CoreGraphics/CoreGraphics.h>
 
 #include "platform/cg_window_list.h"
+#include "platform/macos/scoped_cf.h"
 #include "platform/macos/services.h"
 
 namespace osxnatives::platform::macos {
@@ -18,6 +18,7 @@ static_assert(kCGWindowListOptionOnScreenAboveWindow == ::kCGWindowListOptionOnS
 static_assert(kCGWindowListOptionOnScreenBelowWindow == ::kCGWindowListOptionOnScreenBelowWindow);
 static_assert(kCGWindowListOptionIncludingWindow == ::kCGWindowListOptionIncludingWindow);
 static_assert(kCGWindowListExcludeDesktopElements == ::kCGWindowListExcludeDesktopElements);
+static_assert(kNullWindowID == kCGNullWindowID);
 
 // The owner id of one window dictionary, nullopt when it has none or it is
 // not a number.
@@ -33,10 +34,10 @@ class WindowList : public CGWindowList {
  public:
   std::optional<std::vector<CGWindowInfo>> CGWindowListCopyWindowInfo(
       uint32_t option, uint32_t relativeToWindow) override {
-    CFArrayRef list = ::CGWindowListCopyWindowInfo(option, relativeToWindow);
-    if (list == nullptr) return std::nullopt;
     // Released also when filling the vector throws.
-    const std::unique_ptr<const void, decltype(&CFRelease)> owner(list, &CFRelease);
+    const ScopedCFTypeRef<CFArrayRef> owner(::CGWindowListCopyWindowInfo(option, relativeToWindow));
+    const CFArrayRef list = owner.get();
+    if (list == nullptr) return std::nullopt;
     std::optional<std::vector<CGWindowInfo>> windows;
     // A list that is not an array of dictionaries cannot be read at all, which
     // its readers treat as they treat NULL.

@@ -1,9 +1,14 @@
 // NSWorkspace and NSRunningApplication on macOS. Both are safe to use from
 // any thread; the list of running applications is the one AppKit keeps up to
 // date while the main thread runs its run loop.
+#if !__has_feature(objc_arc)
+#error "This file is built with automatic reference counting (-fobjc-arc)."
+#endif
+
 #import <AppKit/AppKit.h>
 
 #include "platform/macos/objc_support.h"
+#include "platform/macos/running_application.h"
 #include "platform/macos/services.h"
 #include "platform/ns_workspace.h"
 
@@ -21,31 +26,6 @@ RunningApplication Snapshot(::NSRunningApplication* application) {
 std::optional<RunningApplication> OptionalSnapshot(::NSRunningApplication* application) {
   if (application == nil) return std::nullopt;
   return Snapshot(application);
-}
-
-// The running application a snapshot was taken of: looked up by process id
-// and, so that a reused id never activates another program, checked against
-// the bundle identifier when the snapshot has one; by bundle identifier alone
-// when the snapshot has no process id.
-::NSRunningApplication* Find(const RunningApplication& snapshot) {
-  NSString* bundleIdentifier = nil;
-  if (snapshot.bundleIdentifier) {
-    bundleIdentifier = StringFromUTF8(*snapshot.bundleIdentifier);
-    if (bundleIdentifier == nil) return nil;
-  }
-  if (snapshot.processIdentifier > 0) {
-    ::NSRunningApplication* application =
-        [::NSRunningApplication runningApplicationWithProcessIdentifier:snapshot.processIdentifier];
-    if (application == nil) return nil;
-    if (bundleIdentifier != nil &&
-        ![application.bundleIdentifier isEqualToString:bundleIdentifier]) {
-      return nil;
-    }
-    return application;
-  }
-  if (bundleIdentifier == nil) return nil;
-  return
-      [::NSRunningApplication runningApplicationsWithBundleIdentifier:bundleIdentifier].firstObject;
 }
 
 class Workspace : public NSWorkspace {
@@ -83,7 +63,7 @@ class Workspace : public NSWorkspace {
 
   bool activateWithOptions(const RunningApplication& application, uint64_t options) override {
     @autoreleasepool {
-      ::NSRunningApplication* running = Find(application);
+      ::NSRunningApplication* running = FindRunningApplication(application);
       return running != nil &&
              [running activateWithOptions:static_cast<NSApplicationActivationOptions>(options)];
     }
@@ -91,6 +71,27 @@ class Workspace : public NSWorkspace {
 };
 
 }  // namespace
+
+::NSRunningApplication* FindRunningApplication(const RunningApplication& snapshot) {
+  NSString* bundleIdentifier = nil;
+  if (snapshot.bundleIdentifier) {
+    bundleIdentifier = StringFromUTF8(*snapshot.bundleIdentifier);
+    if (bundleIdentifier == nil) return nil;
+  }
+  if (snapshot.processIdentifier > 0) {
+    ::NSRunningApplication* application =
+        [::NSRunningApplication runningApplicationWithProcessIdentifier:snapshot.processIdentifier];
+    if (application == nil) return nil;
+    if (bundleIdentifier != nil &&
+        ![application.bundleIdentifier isEqualToString:bundleIdentifier]) {
+      return nil;
+    }
+    return application;
+  }
+  if (bundleIdentifier == nil) return nil;
+  return
+      [::NSRunningApplication runningApplicationsWithBundleIdentifier:bundleIdentifier].firstObject;
+}
 
 void RegisterWorkspace() { SetDefault<NSWorkspace>(new Workspace()); }
 

@@ -24,9 +24,10 @@ namespace sim {
 SimApplication::SimApplication(Desktop& desktop)
     : desktop_(desktop), key_window_title_(desktop.scenario().String("keyWindowTitle")) {}
 
-void SimApplication::YieldActivationToApplication(std::string_view bundleIdentifier) {
-  desktop_.journal().Record(
-      "NSApplication", "yieldActivationToApplication:", {{"bundleIdentifier", bundleIdentifier}});
+void SimApplication::YieldActivationToApplication(const RunningApplication& application) {
+  desktop_.journal().Record("NSApplication", "yieldActivationToApplication:",
+                            {{"bundleIdentifier", application.bundleIdentifier.value_or("")},
+                             {"processIdentifier", application.processIdentifier}});
 }
 
 void SimApplication::SetPresentationOptions(uint64_t options) {

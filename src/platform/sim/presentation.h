@@ -25,7 +25,7 @@ class SimApplication : public NSApplication {
   void SetPresentationOptions(uint64_t options) override;
   uint64_t PresentationOptions() const override { return options_.load(); }
   std::optional<std::string> KeyWindowTitle() const override { return key_window_title_; }
-  void YieldActivationToApplication(std::string_view bundleIdentifier) override;
+  void YieldActivationToApplication(const RunningApplication& application) override;
 
  private:
   Desktop& desktop_;

@@ -94,7 +94,9 @@ bool SimWorkspace::activateWithOptions(const RunningApplication& application, ui
     std::lock_guard<std::mutex> lock(mutex_);
     frontmost_ = application;
   }
-  nlohmann::json args = {{"bundleIdentifier", nullptr}, {"options", options}};
+  nlohmann::json args = {{"bundleIdentifier", nullptr},
+                         {"options", options},
+                         {"processIdentifier", application.processIdentifier}};
   if (application.bundleIdentifier) args["bundleIdentifier"] = *application.bundleIdentifier;
   desktop_.journal().Record("NSRunningApplication", "activateWithOptions:", args);
   return true;
