@@ -57,6 +57,7 @@ for slice in "${slices[@]}"; do
   mkdir -p "$dir"
   if ! { cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/macos-cross-toolchain.cmake" \
       -DOSXNATIVES_MACOS_ARCH="$arch" -DOSXNATIVES_MACOS_MIN="$min" -DOSXNATIVES_MACOS_SDK="$sdk" \
+      -DOSXNATIVES_LLVM_SUFFIX=$v \
       -DCMAKE_BUILD_TYPE=Release -DOSXNATIVES_WERROR=ON -DOSXNATIVES_TESTS=$tests -DOSXNATIVES_JAVA=OFF \
       -DOSXNATIVES_BENCH=OFF "${launcher[@]}" &&
     cmake --build "$dir" -j "$jobs" "${targets[@]}"; } >"$dir/build.log" 2>&1; then
