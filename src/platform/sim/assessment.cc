@@ -1,5 +1,6 @@
 #include "platform/sim/assessment.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <utility>
@@ -116,11 +117,16 @@ class SimAssessment::Session : public AEAssessmentSession {
     owner_.desktop_.journal().Record(
         kSessionService, "begin",
         {{"configuration", AssessmentConfigurationJson(Configuration())}});
+    const int64_t number = ++owner_.begins_;
+    const bool staged_failure =
+        staging.beginError && (staging.failingBegins.empty() ||
+                               std::find(staging.failingBegins.begin(), staging.failingBegins.end(),
+                                         number) != staging.failingBegins.end());
     std::optional<NSError> failure;
     if (!staging.entitled) {
       failure =
           NSError{kAEAssessmentErrorDomain, kAEAssessmentErrorUnknown, kNotEntitledDescription};
-    } else if (staging.beginError) {
+    } else if (staged_failure) {
       failure = staging.beginError;
     } else if (owner_.AtLeast(14, 5) && !staging.multipleParticipants &&
                !Configuration().applications.empty()) {
@@ -231,6 +237,22 @@ SimAssessment::SimAssessment(Desktop& desktop)
   staging_.multipleParticipants = ReadFlag(*staging, "supportsMultipleParticipants", true);
   staging_.configurationUpdates = ReadFlag(*staging, "supportsConfigurationUpdates", true);
   staging_.beginError = ReadError(*staging, "beginError");
+  if (staging_.beginError) {
+    const nlohmann::json& error = staging->at("beginError");
+    auto begins = error.find("begins");
+    if (begins != error.end() && !begins->is_null()) {
+      bool valid = begins->is_array();
+      for (const auto& number : valid ? *begins : nlohmann::json::array()) {
+        valid = valid && number.is_number_integer();
+        if (valid) staging_.failingBegins.push_back(number.get<int64_t>());
+      }
+      if (!valid) {
+        Warn(R"(scenario key "assessment.beginError.begins" is not a list of integers; )"
+             "every begin fails");
+        staging_.failingBegins.clear();
+      }
+    }
+  }
   staging_.updateError = ReadError(*staging, "updateError");
   staging_.interruption = ReadError(*staging, "interruption");
   if (staging_.interruption) {

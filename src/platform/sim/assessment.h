@@ -5,7 +5,9 @@
 //     "entitled": bool (default true),
 //     "supportsMultipleParticipants": bool (default true; macOS 14.5+ only),
 //     "supportsConfigurationUpdates": bool (default true; macOS 14.5+ only),
-//     "beginError": {"domain": text, "code": integer, "description": text},
+//     "beginError": {"domain": text, "code": integer, "description": text,
+//                    "begins": [integer, ...] (which begin calls fail, counted
+//                    from 1; default every one)},
 //     "updateError": {...the same...},
 //     "interruption": {"after": "begin" | "update", "domain": ..., "code": ...,
 //                      "description": ...}
@@ -32,6 +34,7 @@
 #ifndef OSXNATIVES_PLATFORM_SIM_ASSESSMENT_H_
 #define OSXNATIVES_PLATFORM_SIM_ASSESSMENT_H_
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -41,6 +44,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "platform/ae_assessment_session.h"
 #include "platform/ns_operating_system_version.h"
@@ -81,6 +85,7 @@ class SimAssessment : public AEAssessment {
     bool multipleParticipants = true;
     bool configurationUpdates = true;
     std::optional<NSError> beginError;
+    std::vector<int64_t> failingBegins;  // Empty: every begin.
     std::optional<NSError> updateError;
     std::optional<NSError> interruption;
     bool interruptAfterUpdate = false;
@@ -94,6 +99,7 @@ class SimAssessment : public AEAssessment {
   Desktop& desktop_;
   const NSOperatingSystemVersion version_;
   Staging staging_;
+  std::atomic<int64_t> begins_{0};
   std::mutex mutex_;
   std::condition_variable idle_;
   std::deque<std::function<void()>> queue_;  // Guarded by mutex_.
