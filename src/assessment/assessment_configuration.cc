@@ -36,7 +36,8 @@ AEAssessmentConfiguration::AllowedApplication Application(const nlohmann::ordere
   AEAssessmentConfiguration::AllowedApplication allowed;
   bool has_bundle = false;
   for (const auto& [name, value] : entry.items()) {
-    const std::string key = where + "." + name;
+    std::string key = where;
+    key.append(".").append(name);
     if (name == "bundleIdentifier") {
       const std::string& identifier = Text(value, key);
       if (identifier.empty()) throw Invalid{key, "must not be empty"};
@@ -85,7 +86,7 @@ std::vector<AEAssessmentConfiguration::AllowedApplication> Applications(
 }
 
 uint64_t AutocorrectMode(const nlohmann::ordered_json& list, const std::string& key) {
-  if (!list.is_array()) throw Invalid{key, "must be an array of \"spelling\" and \"punctuation\""};
+  if (!list.is_array()) throw Invalid{key, R"(must be an array of "spelling" and "punctuation")"};
   uint64_t mode = 0;
   for (size_t i = 0; i < list.size(); ++i) {
     const std::string where = key + "[" + std::to_string(i) + "]";
@@ -95,7 +96,7 @@ uint64_t AutocorrectMode(const nlohmann::ordered_json& list, const std::string& 
     } else if (name == "punctuation") {
       mode |= kAutocorrectPunctuation;
     } else {
-      throw Invalid{where, "must be \"spelling\" or \"punctuation\""};
+      throw Invalid{where, R"(must be "spelling" or "punctuation")"};
     }
   }
   return mode;

@@ -135,7 +135,7 @@ std::string AssessmentMode::begin(std::string_view text) {
   }
   auto parsed = Configuration(text, capabilities);
   if (auto* refusal = std::get_if<std::string>(&parsed)) return *refusal;
-  ParsedConfiguration& configuration = std::get<ParsedConfiguration>(parsed);
+  auto& configuration = std::get<ParsedConfiguration>(parsed);
 
   std::shared_ptr<platform::AEAssessmentSession> session;
   {
@@ -162,7 +162,7 @@ std::string AssessmentMode::update(std::string_view text) {
       platform::Get<platform::AEAssessment>().capabilities();
   auto parsed = Configuration(text, capabilities);
   if (auto* refusal = std::get_if<std::string>(&parsed)) return *refusal;
-  ParsedConfiguration& configuration = std::get<ParsedConfiguration>(parsed);
+  auto& configuration = std::get<ParsedConfiguration>(parsed);
 
   std::shared_ptr<platform::AEAssessmentSession> session;
   {

@@ -137,16 +137,16 @@ TEST(AssessmentModeTest, EveryDelegatePathArrivesInOrderWithItsError) {
     SCOPED_TRACE(row.summary);
     SimFixture f(row.scenario);
     ASSERT_TRUE(Answer(f.mode->begin("{}"))["ok"]);
-    size_t seen = f.sink.WaitFor(1).size();
+    f.sink.WaitFor(1);
     if (row.update) {
       EXPECT_TRUE(Answer(f.mode->update(R"({"allowsNetworkAccess":true})"))["ok"]);
-      seen = f.sink.WaitFor(seen + 1).size();
+      f.sink.WaitFor(2);
     }
-    // The interruption follows its event; wait for all that precede the end.
-    seen = f.sink.WaitFor(row.expected.size() - (row.end ? 1 : 0)).size();
+    // Everything before the end, the interruption included, has arrived first.
+    const size_t before_end = row.expected.size() - (row.end ? 1 : 0);
+    f.sink.WaitFor(before_end);
     if (row.end) {
       EXPECT_TRUE(Answer(f.mode->end())["ok"]);
-      seen = f.sink.WaitFor(seen + 1).size();
     }
     ASSERT_TRUE(f.framework.WaitUntilIdle(kWait));
     EXPECT_EQ(f.sink.WaitFor(row.expected.size()), row.expected);
@@ -160,6 +160,22 @@ TEST(AssessmentModeTest, EveryDelegatePathArrivesInOrderWithItsError) {
     }
     EXPECT_EQ(delivered.size(), row.expected.size());
   }
+}
+
+TEST(AssessmentModeTest, StagedBeginErrorHitsOnlyTheListedBegins) {
+  SimFixture f(R"({"assessment":{"beginError":{"code":5,"begins":[2]}}})");
+  const std::vector<SessionEvent> expected = {
+      Plain(Kind::kDidBegin), Plain(Kind::kDidEnd),
+      Failed(Kind::kFailedToBegin, {kAEAssessmentErrorDomain, 5, "Simulated failure."}),
+      Plain(Kind::kDidBegin)};
+  ASSERT_TRUE(Answer(f.mode->begin("{}"))["ok"]);
+  f.sink.WaitFor(1);
+  ASSERT_TRUE(Answer(f.mode->end())["ok"]);
+  f.sink.WaitFor(2);
+  ASSERT_TRUE(Answer(f.mode->begin("{}"))["ok"]);
+  f.sink.WaitFor(3);
+  ASSERT_TRUE(Answer(f.mode->begin("{}"))["ok"]);
+  EXPECT_EQ(f.sink.WaitFor(4), expected);
 }
 
 TEST(AssessmentModeTest, JournalRecordsEachCallWithItsConfiguration) {
