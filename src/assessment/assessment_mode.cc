@@ -128,7 +128,7 @@ std::string AssessmentMode::availability() {
 }
 
 std::string AssessmentMode::begin(std::string_view text) {
-  platform::AEAssessment& platform = platform::Get<platform::AEAssessment>();
+  auto& platform = platform::Get<platform::AEAssessment>();
   const platform::AEAssessmentCapabilities capabilities = platform.capabilities();
   if (!capabilities.frameworkAvailable) {
     return Refused("assessment mode is unavailable: " + capabilities.unavailableReason);
