@@ -108,9 +108,10 @@ class AEAssessmentSessionDelegate {
 };
 
 // One `AEAssessmentSession`. Its methods return at once; the outcome arrives
-// through the delegate. Destroying the object drops the caller's reference:
-// a session that is still running goes on, and its delegate keeps receiving
-// callbacks. Methods are called from one thread at a time.
+// through the delegate. Destroying the object drops the caller's reference
+// only: the delegate stays alive as long as the session does, so a callback
+// that arrives later still finds it. Callers keep the object until did-end or
+// failed-to-begin. Methods are called from one thread at a time.
 class AEAssessmentSession {
  public:
   virtual ~AEAssessmentSession() = default;

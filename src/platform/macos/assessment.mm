@@ -273,25 +273,40 @@ class MacSession : public AEAssessmentSession {
  public:
   explicit MacSession(id<OSXNAssessmentSelectors> session) : session_(session) {}
 
+  // The framework documents no exceptions; one raised anyway ends here, in
+  // the system log, rather than in the JVM.
   void begin() override {
     @autoreleasepool {
-      [session_ begin];
+      @try {
+        [session_ begin];
+      } @catch (NSException* exception) {
+        ::NSLog(@"AEAssessmentSession begin raised %@: %@", exception.name, exception.reason);
+      }
     }
   }
 
   void end() override {
     @autoreleasepool {
-      [session_ end];
+      @try {
+        [session_ end];
+      } @catch (NSException* exception) {
+        ::NSLog(@"AEAssessmentSession end raised %@: %@", exception.name, exception.reason);
+      }
     }
   }
 
   bool updateToConfiguration(const AEAssessmentConfiguration& configuration) override {
     @autoreleasepool {
       if (![session_ respondsToSelector:@selector(updateToConfiguration:)]) return false;
-      id updated = MakeConfiguration(configuration, Capabilities());
-      if (updated == nil) return false;
-      [session_ updateToConfiguration:updated];
-      return true;
+      @try {
+        id updated = MakeConfiguration(configuration, Capabilities());
+        if (updated == nil) return false;
+        [session_ updateToConfiguration:updated];
+        return true;
+      } @catch (NSException* exception) {
+        ::NSLog(@"AEAssessmentSession update raised %@: %@", exception.name, exception.reason);
+        return false;
+      }
     }
   }
 
@@ -318,10 +333,15 @@ class MacAssessment : public AEAssessment {
       if (!capabilities.frameworkAvailable || session_class == nil || delegate == nullptr) {
         return nullptr;
       }
-      id apple_configuration = MakeConfiguration(configuration, capabilities);
-      if (apple_configuration == nil) return nullptr;
-      id<OSXNAssessmentSelectors> session =
-          [[session_class alloc] initWithConfiguration:apple_configuration];
+      id<OSXNAssessmentSelectors> session = nil;
+      @try {
+        id apple_configuration = MakeConfiguration(configuration, capabilities);
+        if (apple_configuration == nil) return nullptr;
+        session = [[session_class alloc] initWithConfiguration:apple_configuration];
+      } @catch (NSException* exception) {
+        ::NSLog(@"AEAssessmentSession could not be made: %@: %@", exception.name, exception.reason);
+        return nullptr;
+      }
       if (session == nil) return nullptr;
       OSXNAssessmentSessionDelegate* forwarder =
           [[OSXNAssessmentSessionDelegate alloc] initWithDelegate:std::move(delegate)];
