@@ -7,16 +7,17 @@
 # llvm-lipo into build-macos/libOSXNatives.dylib and
 # build-macos/osxnatives-recover. Then, for each slice: install name
 # @rpath/libOSXNatives.dylib; exported symbols exactly JNI_OnLoad, main and the
-# natives the Java host class declares; AppKit, ApplicationServices,
+# natives the Java classes of the package declare; AppKit, ApplicationServices,
 # AVFoundation, CoreFoundation and IOKit linked and nothing but Apple's
-# libraries; no libplist, no ICU and nothing of the simulated desktop or the
-# Linux backend inside; no thread hop (dispatch_sync, dispatch_async and
-# friends, performSelectorOnMainThread:) imported by the library or the
-# recovery tool. Every .mm carries the ARC guard; every entry point of the
-# backend drains its own autorelease pool (scripts/objc_pools.py); the arm64
-# slices of both binaries carry a valid code signature, and a flipped byte
-# breaks it (scripts/macho_signature.py). Last, the clang static analyser (osx
-# checkers, findings as errors) over every .mm with the flags of its build.
+# libraries; AutomaticAssessmentConfiguration linked weakly; no libplist, no
+# ICU and nothing of the simulated desktop or the Linux backend inside; no
+# thread hop (dispatch_sync, dispatch_async and friends,
+# performSelectorOnMainThread:) imported by the library or the recovery tool.
+# Every .mm carries the ARC guard; every entry point of the backend drains its
+# own autorelease pool (scripts/objc_pools.py); the arm64 slices of both
+# binaries carry a valid code signature, and a flipped byte breaks it
+# (scripts/macho_signature.py). Last, the clang static analyser (osx checkers,
+# findings as errors) over every .mm with the flags of its build.
 # Exits non-zero when a build or any check fails.
 #
 # MACOS_CROSS_TESTS=1 also compiles and links the Mac test programs (with
@@ -112,6 +113,13 @@ for slice in "${slices[@]}"; do
   [[ -z $foreign ]] || fail "$arch: links libraries that are not Apple's: $foreign"
   banned=$(grep -i -e plist -e icu <<<"$dylibs" || true)
   [[ -z $banned ]] || fail "$arch: links $banned"
+
+  # Assessment mode's framework is new in macOS 10.15.4: linked weakly, so that
+  # 10.15.0-10.15.3 still load the library.
+  aac=$(llvm-objdump$v --macho --private-headers "$thin" |
+    awk '/^ *cmd /{cmd=$2} / name .*AutomaticAssessmentConfiguration.framework/{print cmd}')
+  [[ $aac == LC_LOAD_WEAK_DYLIB ]] ||
+    fail "$arch: AutomaticAssessmentConfiguration is linked by '${aac:-nothing}', not LC_LOAD_WEAK_DYLIB"
 
   # The library's own local symbols stay in the symbol table; without them the
   # search below would prove nothing.

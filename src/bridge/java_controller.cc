@@ -53,10 +53,10 @@ jobject KeptClassLoader() {
   return g_class_loader;
 }
 
-// The host class by name; where FindClass cannot see it, through the class
-// loader kept at load. Null, with nothing left pending, when neither has it.
-jclass FindHostClass(JNIEnv* env) {
-  jclass found = env->FindClass(JavaController::kHostClass);
+}  // namespace
+
+jclass JavaController::findClass(JNIEnv* env, const char* path) {
+  jclass found = env->FindClass(path);
   if (found != nullptr) return found;
   const jobject loader = KeptClassLoader();
   if (loader == nullptr) {
@@ -64,13 +64,25 @@ jclass FindHostClass(JNIEnv* env) {
     return nullptr;
   }
   env->ExceptionClear();  // the class loader below gets the last word
-  ScopedLocalRef<jstring> name(env, env->NewStringUTF(JavaController::kHostClassBinaryName));
+  std::string binary_name(path);
+  for (char& c : binary_name) {
+    if (c == '/') c = '.';
+  }
+  ScopedLocalRef<jstring> name(env, env->NewStringUTF(binary_name.c_str()));
   if (name.get() == nullptr) {
     ClearPendingException(env);
     return nullptr;
   }
   return static_cast<jclass>(CallObjectMethod(env, loader, "java/lang/ClassLoader", "loadClass",
                                               "(Ljava/lang/String;)Ljava/lang/Class;", name.get()));
+}
+
+namespace {
+
+// The host class by name; where FindClass cannot see it, through the class
+// loader kept at load.
+jclass FindHostClass(JNIEnv* env) {
+  return JavaController::findClass(env, JavaController::kHostClass);
 }
 
 // Looks up the host class and one of its static methods. Returns false (and

@@ -46,6 +46,13 @@ class JavaController {
   // "Failed to get JNIEnv\n" goes to the system log).
   static JNIEnv* getJNIEnv();
 
+  // The class at `path` ("com/qor/kestrelgate/osx/natives/AssessmentMode") as
+  // callbacks see it: through FindClass, else through the class loader kept at
+  // load, so that a thread the library attached finds the host's classes too.
+  // A new local reference, or null with nothing left pending when neither has
+  // the class.
+  static jclass findClass(JNIEnv* env, const char* path);
+
   // OSXNativeProvider.log(message, level). Dropped silently when Java cannot
   // be reached.
   static void log(std::string_view message, std::string_view level);

@@ -4,6 +4,7 @@
 namespace osxnatives::platform {
 
 void RegisterNativeServices() {
+  SetDefault<AEAssessment>(&LinuxAEAssessment);
   SetDefault<LibProc>(&LinuxLibProc);
   SetDefault<PipedTask>(&LinuxPipedTask);
   SetDefault<Sysctl>(&LinuxSysctl);

@@ -3,6 +3,7 @@
 #ifndef OSXNATIVES_PLATFORM_LINUX_SERVICES_H_
 #define OSXNATIVES_PLATFORM_LINUX_SERVICES_H_
 
+#include "platform/ae_assessment_session.h"
 #include "platform/cf_network.h"
 #include "platform/cf_string.h"
 #include "platform/io_kit.h"
@@ -16,6 +17,8 @@
 
 namespace osxnatives::platform {
 
+// Reports the framework missing, with the reason.
+AEAssessment& LinuxAEAssessment();
 LibProc& LinuxLibProc();
 PipedTask& LinuxPipedTask();
 Sysctl& LinuxSysctl();

@@ -22,6 +22,7 @@ void RegisterNativeServices() {
   macos::RegisterAuthorization();
   macos::RegisterNetworkAndUsb();
   macos::RegisterText();
+  macos::RegisterAssessment();
 }
 
 }  // namespace osxnatives::platform

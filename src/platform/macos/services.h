@@ -19,6 +19,7 @@ void RegisterFiles();               // files.mm: NSFileManager, NSPropertyListSe
 void RegisterAuthorization();       // authorization.mm: AVCaptureDevice, AXTrust
 void RegisterNetworkAndUsb();       // network_usb.mm: CFNetwork, IORegistry
 void RegisterText();                // text.mm: CFStringText
+void RegisterAssessment();          // assessment.mm: AEAssessment
 
 }  // namespace osxnatives::platform::macos
 

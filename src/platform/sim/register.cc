@@ -7,6 +7,7 @@ namespace osxnatives::platform {
 
 void RegisterSimulatedDesktop() {
   SetDefault<AVCaptureDevice>(&SimAVCaptureDevice);
+  SetDefault<AEAssessment>(&SimAEAssessment);
   SetDefault<AXTrust>(&SimAXTrust);
   SetDefault<NSBundle>(&SimNSBundle);
   SetDefault<CGDisplay>(&SimCGDisplay);

@@ -3,6 +3,7 @@
 #ifndef OSXNATIVES_PLATFORM_SIM_SERVICES_H_
 #define OSXNATIVES_PLATFORM_SIM_SERVICES_H_
 
+#include "platform/ae_assessment_session.h"
 #include "platform/av_capture_device.h"
 #include "platform/ax_trust.h"
 #include "platform/cf_bundle.h"
@@ -22,6 +23,7 @@
 namespace osxnatives::platform {
 
 AVCaptureDevice& SimAVCaptureDevice();
+AEAssessment& SimAEAssessment();
 AXTrust& SimAXTrust();
 NSBundle& SimNSBundle();
 CGDisplay& SimCGDisplay();

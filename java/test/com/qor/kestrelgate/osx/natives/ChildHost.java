@@ -157,6 +157,12 @@ final class ChildHost {
     return launch(java(hostClassPath(), NativeChild.class), actions);
   }
 
+  /** Starts {@code main} of the tests, with the jar of {@code extra} also on its class path. */
+  Child start(Class<?> main, Class<?> extra, String... actions)
+      throws IOException, URISyntaxException {
+    return launch(java(hostClassPath() + ":" + location(extra), main), actions);
+  }
+
   /** Starts NativeChild through {@link OwnLoaderChild}: only its own class loader sees the host. */
   Child startInOwnLoader(String... actions) throws IOException, URISyntaxException {
     List<String> command = java(location(OwnLoaderChild.class), OwnLoaderChild.class);
