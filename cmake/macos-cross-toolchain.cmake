@@ -1,5 +1,5 @@
 # Cross-compiles libOSXNatives for one macOS slice from Linux with Debian's
-# clang-14, ld64.lld-14 and llvm-14 against an Apple SDK. One build directory
+# clang-19, ld64.lld-19 and llvm-19 against an Apple SDK. One build directory
 # per architecture; scripts/macos-cross.sh joins the slices with llvm-lipo.
 #
 #   cmake -S . -B build-macos-arm64 \
@@ -9,12 +9,12 @@
 #
 # Cache variables: OSXNATIVES_MACOS_ARCH (arm64 or x86_64), OSXNATIVES_MACOS_MIN
 # (deployment target), OSXNATIVES_MACOS_SDK (SDK root), OSXNATIVES_LLVM_SUFFIX
-# (-14: the suffix of the Debian tool names).
+# (-19: the suffix of the Debian tool names).
 
 set(OSXNATIVES_MACOS_ARCH arm64 CACHE STRING "Architecture of this slice: arm64 or x86_64")
 set(OSXNATIVES_MACOS_MIN 11.0 CACHE STRING "Oldest macOS this slice runs on")
 set(OSXNATIVES_MACOS_SDK /opt/macos-sdk/MacOSX11.3.sdk CACHE PATH "Root of the macOS SDK")
-set(OSXNATIVES_LLVM_SUFFIX -14 CACHE STRING "Suffix of the clang/lld/llvm tool names")
+set(OSXNATIVES_LLVM_SUFFIX -19 CACHE STRING "Suffix of the clang/lld/llvm tool names")
 # The variables reach try_compile projects too, which re-read this file.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES OSXNATIVES_MACOS_ARCH OSXNATIVES_MACOS_MIN
      OSXNATIVES_MACOS_SDK OSXNATIVES_LLVM_SUFFIX)

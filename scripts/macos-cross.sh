@@ -2,7 +2,8 @@
 # Cross-builds the universal macOS libOSXNatives.dylib from Linux and checks it.
 #
 # One build per slice (arm64 for macOS 11, x86_64 for macOS 10.15) with
-# Debian's clang-14, ld64.lld-14 and llvm-14 against the SDK in MACOS_SDK
+# Debian's clang-19, ld64.lld-19 and llvm-19 (MACOS_LLVM_SUFFIX=-14 for the
+# older ones) against the SDK in MACOS_SDK
 # (default /opt/macos-sdk/MacOSX11.3.sdk), warnings as errors, joined by
 # llvm-lipo into build-macos/libOSXNatives.dylib and
 # build-macos/osxnatives-recover. Then, for each slice: install name
@@ -26,7 +27,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 sdk=${MACOS_SDK:-/opt/macos-sdk/MacOSX11.3.sdk}
 jobs=${JOBS:-$(nproc)}
-v=-14
+v=${MACOS_LLVM_SUFFIX:--19}
 # A LIBRARY_PATH of Linux directories would reach the Darwin linker.
 unset LIBRARY_PATH
 started=$(date +%s)

@@ -8,6 +8,7 @@ packages=(
   nlohmann-json3-dev libplist-dev libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev lld-14 llvm-14 python3
+  clang-19 lld-19 llvm-19
   clang-format clang-tidy procps iproute2 util-linux binutils python3-yaml
 )
 missing=()
