@@ -178,29 +178,23 @@ fi
 # Every .mm of the sources is compiled, and analysed with its slice's flags.
 echo "macos-cross: analysing every .mm"
 if ! python3 - "$root" "$jobs" "${slices[@]}" <<'EOF'; then
-import concurrent.futures, json, os, pathlib, shlex, subprocess, sys
+import concurrent.futures, os, pathlib, subprocess, sys
 
 root, jobs, slices = pathlib.Path(sys.argv[1]), int(sys.argv[2]), sys.argv[3:]
+sys.path.insert(0, str(root / "scripts"))
+from compile_commands import check_argv, entries
+
 sources = {p.resolve() for d in ("src", "cmake") for p in (root / d).rglob("*.mm")}
 runs = []
 for slice_ in slices:
     arch = slice_.split()[0]
-    entries = json.loads((root / f"build-macos-{arch}" / "compile_commands.json").read_text())
     compiled = set()
-    for entry in entries:
+    for entry in entries(root / f"build-macos-{arch}"):
         path = pathlib.Path(entry["file"]).resolve()
         if path.suffix != ".mm":
             continue
         compiled.add(path)
-        argv = shlex.split(entry["command"]) if "command" in entry else entry["arguments"]
-        kept, skip = [], False
-        for arg in argv:
-            if skip:
-                skip = False
-            elif arg in ("-o", "-MT", "-MF"):
-                skip = True
-            elif arg not in ("-c", "-MD"):
-                kept.append(arg)
+        kept = check_argv(entry)
         kept += ["--analyze", "-Xanalyzer", "-analyzer-checker=osx",
                  "-Xanalyzer", "-analyzer-werror", "-o", os.devnull]
         runs.append((arch, path, entry["directory"], kept))

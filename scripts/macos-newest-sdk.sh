@@ -29,28 +29,18 @@ for arch in arm64 x86_64; do
 done
 
 python3 - "$root" "$sdk" "$jobs" <<'EOF'
-import concurrent.futures, json, os, pathlib, shlex, subprocess, sys
+import concurrent.futures, os, pathlib, subprocess, sys
 
 root, sdk, jobs = pathlib.Path(sys.argv[1]), sys.argv[2], int(sys.argv[3])
+sys.path.insert(0, str(root / "scripts"))
+from compile_commands import check_argv, entries
 runs = []
 for arch in ("arm64", "x86_64"):
-    commands = json.loads((root / f"build-macos-{arch}" / "compile_commands.json").read_text())
-    for entry in commands:
+    for entry in entries(root / f"build-macos-{arch}"):
         path = pathlib.Path(entry["file"]).resolve()
         if not path.is_relative_to(root) or path.suffix not in (".cc", ".mm"):
             continue
-        argv = shlex.split(entry["command"]) if "command" in entry else list(entry["arguments"])
-        kept, skip = ["clang++-19"], False
-        for arg in argv[1:]:
-            if skip:
-                skip = False
-            elif arg in ("-o", "-MT", "-MF"):
-                skip = True
-            elif arg == "-isysroot":
-                kept += ["-isysroot", sdk]
-                skip = True
-            elif arg not in ("-c", "-MD"):
-                kept.append(arg)
+        kept = check_argv(entry, sysroot=sdk, compiler="clang++-19")
         kept += ["-Wall", "-Wextra", "-Werror"]
         runs.append((arch, path, entry["directory"], kept + ["-fsyntax-only"]))
         if path.suffix == ".mm":

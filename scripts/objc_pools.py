@@ -24,9 +24,10 @@ import concurrent.futures
 import json
 import os
 import pathlib
-import shlex
 import subprocess
 import sys
+
+from compile_commands import check_argv
 
 MESSAGES = {"ObjCMessageExpr", "ObjCPropertyRefExpr", "ObjCSubscriptRefExpr",
             "ObjCArrayLiteral", "ObjCDictionaryLiteral", "ObjCBoxedExpr"}
@@ -38,15 +39,7 @@ FILTERS = ("osxnatives", "OSXN")
 
 def ast_dumps(entry):
     """The AST nodes (JSON) of our declarations in the file of `entry`."""
-    argv = shlex.split(entry["command"]) if "command" in entry else list(entry["arguments"])
-    kept, skip = [], False
-    for arg in argv:
-        if skip:
-            skip = False
-        elif arg in ("-o", "-MT", "-MF"):
-            skip = True
-        elif arg not in ("-c", "-MD"):
-            kept.append(arg)
+    kept = check_argv(entry)
     runs = []
     for name in FILTERS:
         nodes = []
@@ -78,11 +71,12 @@ def body_of(function):
 
 
 def scan(node, pooled, found):
-    """Adds to `found` each (kind, referenced mangled-or-id, pooled) below
-    `node`, not looking into blocks, which run later and are checked as
-    entry points of their own."""
+    """Adds to `found` each (kind, referenced declaration, pooled) below
+    `node`, not looking into blocks, which run later and are checked as entry
+    points of their own, nor into lambdas, whose bodies are functions of their
+    own (a call of one is a reference to its operator())."""
     kind = node.get("kind")
-    if kind == "BlockDecl":
+    if kind in ("BlockDecl", "LambdaExpr"):
         return
     if kind == "ObjCAutoreleasePoolStmt":
         pooled = True
@@ -162,16 +156,19 @@ def main():
         units = [Unit(pathlib.Path(e["file"]).resolve().relative_to(root), nodes)
                  for e, nodes in zip(entries, pool.map(ast_dumps, entries))]
 
-    # The backend functions that message an object, directly or through
-    # another such function, in any unit.
+    # The backend functions that message an object outside a pool of their
+    # own, directly or through another such function, in any unit.
     calls, messaging = {}, set()
     plain_names = {}  # mangled -> plain name, for references known by name only
     for unit in units:
         plain_names.update(unit.plain)
         for key, body in unit.functions:
             refs = unit.references(body)
-            calls.setdefault(key, set()).update(r for what, r, _ in refs if what == "call" and r)
-            if any(what == "message" for what, _, _ in refs):
+            # What a function does inside a pool of its own does not reach
+            # its callers' pools.
+            refs = [(what, r) for what, r, pooled in refs if not pooled]
+            calls.setdefault(key, set()).update(r for what, r in refs if what == "call" and r)
+            if any(what == "message" for what, _ in refs):
                 messaging.add(key)
     def is_messaging(callee):
         return callee in messaging or callee in messaging_names
