@@ -258,7 +258,8 @@ int Run(const Options& options) {
     PrintLine("Restoring the hot corners and hot keys of " + HostName(each) + " from " +
               each.path.string());
     std::shared_ptr<PlistIO> io = InputHandlerSwift::settingsFileFor(each.bundleName);
-    if (io && !SettingsRecord::Adopt(each.path) && !Present(each.path)) {
+    if (io && !SettingsRecord::Adopt(each.path) && !Present(each.path) &&
+        !SettingsRecord::Best(each.path)) {
       // Nothing complete to restore from, only unfinished copies.
       SettingsRecord::RemoveLeftovers(each.path);
       PrintLine("Nothing to restore for " + HostName(each) +

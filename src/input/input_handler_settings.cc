@@ -244,9 +244,20 @@ void InputHandlerSwift::restoreUserSettingsFrom(PlistIO* plistIO) {
   // A complete file is read as it is. `read` would first write an empty file
   // when it finds none, and a check for the file that fails (an I/O error)
   // must not replace the user's settings with that.
+  // With no file at all, a complete copy that could not be made the file
+  // (the write failed) is restored from as it is.
+  auto& files = platform::Get<platform::NSFileManager>();
   std::optional<PlistIO::Dictionary> saved;
-  if (plistIO->url() && SettingsRecord::Adopt(*plistIO->url())) {
-    saved = SettingsRecord::Read(*plistIO->url());
+  bool fromCopy = false;
+  if (plistIO->url()) {
+    const std::filesystem::path& url = *plistIO->url();
+    if (SettingsRecord::Adopt(url)) {
+      saved = SettingsRecord::Read(url);
+    } else if (std::optional<SettingsRecord::Found> copy = SettingsRecord::Best(url);
+               copy && copy->file != url && !files.fileExistsAtPath(url.string())) {
+      saved = std::move(copy->settings);
+      fromCopy = true;
+    }
   }
   if (!saved) {
     saved = plistIO->read();
@@ -269,8 +280,10 @@ void InputHandlerSwift::restoreUserSettingsFrom(PlistIO* plistIO) {
   // The copies go first: a settings file outliving them is restored again,
   // which is harmless; a copy outliving the file would be adopted later.
   SettingsRecord::RemoveLeftovers(*plistIO->url());
-  if (auto error =
-          platform::Get<platform::NSFileManager>().removeItemAtPath(plistIO->url()->string())) {
+  if (fromCopy) {
+    return;  // there is no file to remove
+  }
+  if (auto error = files.removeItemAtPath(plistIO->url()->string())) {
     PrintLine("Error removing plist file: " + *error);
   }
 }

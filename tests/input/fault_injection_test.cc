@@ -70,9 +70,11 @@ void Report(const char* what, Fault fault, int points, int deferred, int lost) {
               testing::FaultName(fault), points, deferred, lost);
 }
 
-// The two runs under test: a whole lockdown and unlock through the controller,
-// and the recovery tool's restore of what a killed lockdown left.
-enum class Subject { kCycle, kRecovery };
+// The runs under test: a whole lockdown and unlock through the controller,
+// and the recovery tool's restore of what a killed lockdown left: its
+// settings file and write-ahead record, or (killed before the settings file
+// was written) the record alone.
+enum class Subject { kCycle, kRecovery, kRecoveryFromRecord };
 
 struct Trial {
   int points = 0;  // operations the fault applies to
@@ -82,17 +84,21 @@ struct Trial {
   std::vector<std::string> outside;
   std::string failed;  // the call that failed
   bool left = false;   // the settings file is still on disk
+  bool kept = false;   // the settings file or a copy of it is
 };
 
 // Sets up the user's desktop in `lockdown` and runs `run` with the `failAt`-th
 // operation that `fault` applies to failing (0: none).
 Trial Try(Lockdown& lockdown, Subject run, Fault fault, int failAt) {
   WriteUserDock(lockdown);
-  if (run == Subject::kRecovery) {
+  if (run != Subject::kCycle) {
     FaultyFileCalls none(fault, 0);  // for the real calls without their slow flushes
     platform::ScopedOverride<platform::PosixFileCalls> fast(&none);
     CapturedStdout quiet;
     InputHandlerSwift(true).start();  // and never stopped
+    if (run == Subject::kRecoveryFromRecord) {
+      fs::remove(lockdown.settingsFolder("ExamHost") / "Settings.plist");
+    }
   }
   FaultyFileCalls calls(fault, failAt, lockdown.settingsFolder(""));
   Trial trial;
@@ -110,7 +116,9 @@ Trial Try(Lockdown& lockdown, Subject run, Fault fault, int failAt) {
   trial.outside = calls.outside();
   trial.failed = calls.failed();
   trial.restored = testing::Replay(User(), lockdown.Journal()) == User();
-  trial.left = fs::exists(lockdown.settingsFolder("ExamHost") / "Settings.plist");
+  const fs::path folder = lockdown.settingsFolder("ExamHost");
+  trial.left = fs::exists(folder / "Settings.plist");
+  trial.kept = fs::exists(folder) && !fs::is_empty(folder);
   return trial;
 }
 
@@ -120,7 +128,9 @@ Trial Try(Lockdown& lockdown, Subject run, Fault fault, int failAt) {
 // unlock, or the next recovery) restores them. Nothing is changed outside the
 // settings folder.
 void EveryOperationFailedInTurn(Subject run) {
-  const char* name = run == Subject::kCycle ? "lockdown and unlock" : "recovery";
+  const char* name = run == Subject::kCycle      ? "lockdown and unlock"
+                     : run == Subject::kRecovery ? "recovery"
+                                                 : "recovery from the record alone";
   for (const Fault fault : testing::kEveryFault) {
     int points = 0;
     {
@@ -136,7 +146,7 @@ void EveryOperationFailedInTurn(Subject run) {
       Lockdown lockdown(testing::Scenario(User()).dump());
       const Trial trial = Try(lockdown, run, fault, n);
       EXPECT_EQ(trial.outside, std::vector<std::string>{});
-      EXPECT_TRUE(trial.restored || trial.left) << trial.failed;
+      EXPECT_TRUE(trial.restored || trial.kept) << trial.failed;
       const std::string said = trial.failed + ": " + ::testing::PrintToString(trial.said);
       if (run == Subject::kCycle) {
         EXPECT_EQ(Count(trial.said, {"Failed to read user settings."}), trial.restored ? 0U : 1U)
@@ -145,12 +155,12 @@ void EveryOperationFailedInTurn(Subject run) {
                   trial.restored && trial.left ? 1U : 0U)
             << said;
       } else {
-        EXPECT_EQ(Count(trial.said, {"stays on disk.", "Nothing was changed."}),
-                  trial.left ? 1U : 0U)
+        const bool stays = trial.left || !trial.restored;
+        EXPECT_EQ(Count(trial.said, {"stays on disk.", "Nothing was changed."}), stays ? 1U : 0U)
             << said;
-        EXPECT_EQ(trial.status, trial.left ? recover::kFailed : recover::kDone) << said;
+        EXPECT_EQ(trial.status, stays ? recover::kFailed : recover::kDone) << said;
       }
-      if (trial.restored && !trial.left) continue;
+      if (trial.restored && !trial.kept) continue;
       ++deferred;
       // The next lockdown reads the corners the Dock shows now.
       const DesktopState now = testing::Replay(User(), lockdown.Journal());
@@ -162,7 +172,7 @@ void EveryOperationFailedInTurn(Subject run) {
       run == Subject::kCycle ? Cycle(lockdown) : (void)Recover();
       const bool back = testing::Replay(User(), lockdown.Journal()) == User();
       EXPECT_TRUE(back) << "the next run restores";
-      EXPECT_FALSE(fs::exists(lockdown.settingsFolder("ExamHost") / "Settings.plist"));
+      EXPECT_TRUE(fs::is_empty(lockdown.settingsFolder("ExamHost")));
       lost += back ? 0 : 1;
     }
     Report(name, fault, points, deferred, lost);
@@ -173,6 +183,7 @@ TEST(EveryFileOperationTest, LockdownAndUnlock) { EveryOperationFailedInTurn(Sub
 
 TEST(EveryFileOperationTest, RecoveryToolRestore) {
   EveryOperationFailedInTurn(Subject::kRecovery);
+  EveryOperationFailedInTurn(Subject::kRecoveryFromRecord);
 }
 
 }  // namespace
