@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "controller/security_controller_swift.h"
 #include "input/input_handler_swift.h"
@@ -206,43 +207,56 @@ int KillDuring(Phase phase, Lockdown& lockdown, int killAt) {
 
 // SIGKILL at steps spread evenly over the lockdown, the unlock (restoring
 // corners, restoring hot keys, removing the files) and the recovery tool's
-// own restore; then one run of the tool brings the user's hot keys and
-// corners back exactly and leaves no file. OSXNATIVES_KILLS_PER_PHASE sets
-// how many kills each phase gets (the soak in bench/ asks for more).
+// own restore, of a settings file with its write-ahead record or of the
+// record alone (a lockdown killed before its settings file); then one run of
+// the tool brings the user's hot keys and corners back exactly and leaves no
+// file. OSXNATIVES_KILLS_PER_PHASE sets the kills per run ("all": one at
+// every step; the soak in bench/ asks for that).
 TEST(KillLoopTest, OneRecoveryRestoresAfterAKillAnywhere) {
-  const char* asked = std::getenv("OSXNATIVES_KILLS_PER_PHASE");
-  const int perPhase = asked != nullptr ? std::max(2, std::atoi(asked)) : 12;
+  const std::string asked =
+      std::getenv("OSXNATIVES_KILLS_PER_PHASE") ? std::getenv("OSXNATIVES_KILLS_PER_PHASE") : "";
+  const int perRun = asked == "all" ? 0 : asked.empty() ? 8 : std::max(2, std::atoi(asked.c_str()));
+  // Few hot keys on, so that most steps are file calls.
   DesktopState user = {{-1, 2}, {-2, 5}, {-3, 0}, {-4, 11}};
-  for (int32_t id = 0; id < 256; ++id) user[id] = id == 2 || id == 3 || id == 200 ? 0 : 1;
-  auto prepare = [&](Lockdown& lockdown, Phase phase) {
+  for (int32_t id = 0; id < 256; ++id) user[id] = id < 2 || id == 15 || id == 27 || id == 64;
+  const struct {
+    Phase phase;
+    bool recordOnly;
+  } runs[] = {{Phase::kLockdown, false},
+              {Phase::kUnlock, false},
+              {Phase::kRecovery, false},
+              {Phase::kRecovery, true}};
+  auto prepare = [&](Lockdown& lockdown, Phase phase, bool recordOnly) {
     lockdown.WriteDock({{"wvous-tl-corner", 2}, {"wvous-tr-corner", 5}, {"wvous-br-corner", 11}});
     if (phase == Phase::kRecovery) {  // what a lockdown killed mid-exam leaves
       testing::CapturedStdout quiet;
       InputHandlerSwift(true).start();
+      if (recordOnly) fs::remove(lockdown.settingsFolder("ExamHost") / "Settings.plist");
     }
   };
-  int kills = 0, restored = 0;
-  for (const Phase phase : {Phase::kLockdown, Phase::kUnlock, Phase::kRecovery}) {
-    const char* name = phase == Phase::kLockdown ? "lockdown"
-                       : phase == Phase::kUnlock ? "unlock"
-                                                 : "recovery";
+  std::map<Phase, int> kills;
+  int restored = 0;
+  for (const auto& run : runs) {
+    const char* name = run.phase == Phase::kLockdown ? "lockdown"
+                       : run.phase == Phase::kUnlock ? "unlock"
+                                                     : "recovery";
     int steps = 0;
     {
       Lockdown lockdown(Scenario(user).dump());
-      prepare(lockdown, phase);
-      steps = KillDuring(phase, lockdown, 0);
+      prepare(lockdown, run.phase, run.recordOnly);
+      steps = KillDuring(run.phase, lockdown, 0);
       ASSERT_GT(steps, 0) << name;
     }
-    int phaseKills = 0;
-    for (int i = 0; i < perPhase; ++i) {
-      // From the first step to just after the last, evenly.
-      const int killAt = 1 + static_cast<int>(static_cast<int64_t>(i) * steps / (perPhase - 1));
-      SCOPED_TRACE(std::string(name) + " killed at step " + std::to_string(killAt) + " of " +
-                   std::to_string(steps));
+    // From the first step to just after the last, evenly.
+    const int count = perRun == 0 ? steps + 1 : perRun;
+    for (int i = 0; i < count; ++i) {
+      const int killAt = 1 + static_cast<int>(static_cast<int64_t>(i) * steps / (count - 1));
+      SCOPED_TRACE(std::string(name) + (run.recordOnly ? " of the record" : "") +
+                   " killed at step " + std::to_string(killAt) + " of " + std::to_string(steps));
       Lockdown lockdown(Scenario(user).dump());
-      prepare(lockdown, phase);
-      ASSERT_EQ(KillDuring(phase, lockdown, killAt), killAt > steps ? steps : -1);
-      ++phaseKills;
+      prepare(lockdown, run.phase, run.recordOnly);
+      ASSERT_EQ(KillDuring(run.phase, lockdown, killAt), killAt > steps ? steps : -1);
+      ++kills[run.phase];
       const Json crashed = Scenario(Replay(user, lockdown.Journal()));
       std::string output;
       EXPECT_EQ(RunTool(lockdown, crashed, {"--wait", "10"}, &output), 0) << output;
@@ -252,10 +266,11 @@ TEST(KillLoopTest, OneRecoveryRestoresAfterAKillAnywhere) {
       EXPECT_TRUE(!fs::exists(folder) || fs::is_empty(folder)) << output;
       restored += back ? 1 : 0;
     }
-    kills += phaseKills;
-    std::printf("kills during the %s: %d (of %d steps)\n", name, phaseKills, steps);
   }
-  std::printf("kills: %d, restored: %d, lost: %d\n", kills, restored, kills - restored);
+  const int total = kills[Phase::kLockdown] + kills[Phase::kUnlock] + kills[Phase::kRecovery];
+  std::printf("kills per phase: lockdown %d, unlock %d, recovery %d\n", kills[Phase::kLockdown],
+              kills[Phase::kUnlock], kills[Phase::kRecovery]);
+  std::printf("kills: %d, restored: %d, lost: %d\n", total, restored, total - restored);
 }
 
 }  // namespace
