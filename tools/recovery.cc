@@ -51,8 +51,9 @@ Options:
 
 Exit status:
   0  everything found was restored, or there was nothing to do
-  1  a settings file could not be read or removed (it stays on disk), or the
-     settings lock stayed held (a lockdown may be running; nothing changed)
+  1  a settings file could not be read or removed (it stays on disk), the
+     settings folder could not be listed, or the settings lock stayed held
+     (a lockdown may be running; nothing changed)
   2  bad usage
 )";
 
