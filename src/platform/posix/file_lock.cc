@@ -55,7 +55,7 @@ class FlockFolderLock : public FolderLock {
     const std::string path = folder + "/" + kLockFileName;
     // Never through a link, never a FIFO or device, never a file that has
     // another name elsewhere: the holder line is written into it.
-    PosixFileCalls& calls = Get<PosixFileCalls>();
+    auto& calls = Get<PosixFileCalls>();
     const int fd =
         calls.Open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) return FolderLockFailure{false, "", path + ": " + std::strerror(errno)};

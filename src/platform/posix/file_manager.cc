@@ -165,7 +165,7 @@ class PosixFileManager : public NSFileManager {
       if (errno != ENOENT) {
         return ErrnoText("Could not create folder", path, errno);
       }
-      if (Calls().Mkdir(made.c_str(), 0755) != 0 && errno != EEXIST) {
+      if (Calls().Mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) {
         return ErrnoText("Could not create folder", path, errno);
       }
       if (Calls().Stat(made.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
@@ -206,12 +206,14 @@ class PosixFileManager : public NSFileManager {
   //   2. mkostemp(".<name>.XXXXXX", O_EXCL) in the same folder: a new, empty
   //      temporary file; a link planted under that name is never followed.
   //   3. fchmod 0644, then write every byte (short writes are continued).
-  //      A crash during 2-3 leaves an empty or partial temporary file: it does
-  //      not parse as a property list, or lacks what makes it complete, and
-  //      no reader takes it for the file.
+  //      A crash during 2-3 leaves a temporary file that is empty, partial or
+  //      (a process killed after its last write) complete; a partial one does
+  //      not parse as a property list, or lacks what makes a copy of the
+  //      settings complete, so no reader takes it for the file.
   //   4. SyncFileToStorage(temporary): the content is on the storage (macOS:
-  //      F_FULLFSYNC; fsync does not flush the drive's cache there). From here
-  //      a crash leaves a complete temporary file beside the old `path`.
+  //      F_FULLFSYNC; fsync does not flush the drive's cache there). It is
+  //      durable before any name points at it: from here even a power loss
+  //      leaves a complete temporary file beside the old `path`.
   //   5. close; lstat(path) again, refusing a link planted meanwhile.
   //   6. rename(temporary, path): atomic within the folder; `path` is the old
   //      file or the complete new one, never a part of either.
