@@ -12,16 +12,16 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
-per_phase=${2:-all}
+per_run=${2:-all}
 cmake --build "$build" -j2 --target osxnatives_tests osxnatives-recover >/dev/null
 started=$(date +%s)
 set +e
-output=$(OSXNATIVES_KILLS_PER_PHASE=$per_phase "$build/tests/osxnatives_tests" \
+output=$(OSXNATIVES_KILLS_PER_RUN=$per_run "$build/tests/osxnatives_tests" \
   --gtest_filter='KillLoopTest.*' 2>&1)
 status=$?
 set -e
 elapsed=$(($(date +%s) - started))
-echo "kill soak, $per_phase kills per phase, ${elapsed} s:"
+echo "kill soak, kills per run: $per_run, ${elapsed} s:"
 grep -E '^kills' <<<"$output" | sed 's/^/  /'
 if [[ $status -ne 0 ]]; then
   grep -E 'Failure|killed at step' <<<"$output" | head -40

@@ -210,11 +210,11 @@ int KillDuring(Phase phase, Lockdown& lockdown, int killAt) {
 // own restore, of a settings file with its write-ahead record or of the
 // record alone (a lockdown killed before its settings file); then one run of
 // the tool brings the user's hot keys and corners back exactly and leaves no
-// file. OSXNATIVES_KILLS_PER_PHASE sets the kills per run ("all": one at
+// file. OSXNATIVES_KILLS_PER_RUN sets the kills per run ("all": one at
 // every step; the soak in bench/ asks for that).
 TEST(KillLoopTest, OneRecoveryRestoresAfterAKillAnywhere) {
   const std::string asked =
-      std::getenv("OSXNATIVES_KILLS_PER_PHASE") ? std::getenv("OSXNATIVES_KILLS_PER_PHASE") : "";
+      std::getenv("OSXNATIVES_KILLS_PER_RUN") ? std::getenv("OSXNATIVES_KILLS_PER_RUN") : "";
   const int perRun = asked == "all" ? 0 : asked.empty() ? 8 : std::max(2, std::atoi(asked.c_str()));
   // Few hot keys on, so that most steps are file calls.
   DesktopState user = {{-1, 2}, {-2, 5}, {-3, 0}, {-4, 11}};
