@@ -213,8 +213,8 @@ int KillDuring(Phase phase, Lockdown& lockdown, int killAt) {
 // file. OSXNATIVES_KILLS_PER_RUN sets the kills per run ("all": one at
 // every step; the soak in bench/ asks for that).
 TEST(KillLoopTest, OneRecoveryRestoresAfterAKillAnywhere) {
-  const std::string asked =
-      std::getenv("OSXNATIVES_KILLS_PER_RUN") ? std::getenv("OSXNATIVES_KILLS_PER_RUN") : "";
+  const char* variable = std::getenv("OSXNATIVES_KILLS_PER_RUN");
+  const std::string asked = variable != nullptr ? variable : "";
   const int perRun = asked == "all" ? 0 : asked.empty() ? 8 : std::max(2, std::atoi(asked.c_str()));
   // Few hot keys on, so that most steps are file calls.
   DesktopState user = {{-1, 2}, {-2, 5}, {-3, 0}, {-4, 11}};
