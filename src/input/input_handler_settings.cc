@@ -162,12 +162,12 @@ std::shared_ptr<PlistIO> InputHandlerSwift::createPlistIO() {
   return settingsFileFor(name);
 }
 
-bool InputHandlerSwift::writeAheadRecord(const std::filesystem::path& settingsFile) {
+bool InputHandlerSwift::writeAheadRecord(const std::filesystem::path& settingsFile,
+                                         PlistIO::Dictionary& current) {
   if (SettingsRecord::Adopt(settingsFile)) {
     return true;
   }
   // Nothing complete on disk: record the desktop as it is before any change.
-  PlistIO::Dictionary current = PlistIO::Dictionary::object();
   if (std::optional<PlistIO::Dictionary> dock = ReadHomeDictionary(kDockPreferences, false)) {
     for (std::string_view key : HOT_CORNER_KEYS) {
       current[std::string(key)] = cornerValue(&*dock, std::string(key));
@@ -186,7 +186,8 @@ bool InputHandlerSwift::writeAheadRecord(const std::filesystem::path& settingsFi
 void InputHandlerSwift::saveUserSettingsAndDisable() {
   std::shared_ptr<PlistIO> plistIO = createPlistIO();
   const bool owner = !settingsHeldElsewhere_;
-  bool saved = owner && plistIO && plistIO->url() && writeAheadRecord(*plistIO->url());
+  PlistIO::Dictionary recorded = PlistIO::Dictionary::object();
+  bool saved = owner && plistIO && plistIO->url() && writeAheadRecord(*plistIO->url(), recorded);
   const std::string disabled = applySymbolicHotKeys(std::nullopt);
   // A file left by an earlier lockdown holds the user's real settings; what
   // the desktop shows now is the locked state, so it is never overwritten.
@@ -198,6 +199,12 @@ void InputHandlerSwift::saveUserSettingsAndDisable() {
   if (!kept) {
     PlistIO::Dictionary settings = PlistIO::Dictionary::object();
     collectHotCornerSettings(settings);
+    // The Dock preferences were read moments ago for the record; when this
+    // second read fails, the corners found then are the user's all the same.
+    if (settings.empty()) {
+      settings = recorded;
+      settings.erase(HOTKEYS_KEY);
+    }
     Log("Hot corner settings found at startup: " + compactDescription(Describe(settings)).value(),
         "INFO");
     settings[HOTKEYS_KEY] = disabled;
@@ -234,10 +241,27 @@ void InputHandlerSwift::restoreUserSettingsFrom(PlistIO* plistIO) {
     PrintLine("Failed to read user settings.");
     return;
   }
+  // A complete file is read as it is. `read` would first write an empty file
+  // when it finds none, and a check for the file that fails (an I/O error)
+  // must not replace the user's settings with that.
+  // With no file at all, a complete copy that could not be made the file
+  // (the write failed) is restored from as it is.
+  auto& files = platform::Get<platform::NSFileManager>();
+  std::optional<PlistIO::Dictionary> saved;
+  bool fromCopy = false;
   if (plistIO->url()) {
-    SettingsRecord::Adopt(*plistIO->url());
+    const std::filesystem::path& url = *plistIO->url();
+    if (SettingsRecord::Adopt(url)) {
+      saved = SettingsRecord::Read(url);
+    } else if (std::optional<SettingsRecord::Found> copy = SettingsRecord::Best(url);
+               copy && copy->file != url && !files.fileExistsAtPath(url.string())) {
+      saved = std::move(copy->settings);
+      fromCopy = true;
+    }
   }
-  std::optional<PlistIO::Dictionary> saved = plistIO->read();
+  if (!saved) {
+    saved = plistIO->read();
+  }
   if (!saved) {
     PrintLine("Failed to read user settings.");
     return;
@@ -256,8 +280,10 @@ void InputHandlerSwift::restoreUserSettingsFrom(PlistIO* plistIO) {
   // The copies go first: a settings file outliving them is restored again,
   // which is harmless; a copy outliving the file would be adopted later.
   SettingsRecord::RemoveLeftovers(*plistIO->url());
-  if (auto error =
-          platform::Get<platform::NSFileManager>().removeItemAtPath(plistIO->url()->string())) {
+  if (fromCopy) {
+    return;  // there is no file to remove
+  }
+  if (auto error = files.removeItemAtPath(plistIO->url()->string())) {
     PrintLine("Error removing plist file: " + *error);
   }
 }

@@ -240,8 +240,10 @@ class InputHandlerSwift : public platform::NSUserNotificationCenterDelegate {
   bool lockedDownWithoutRecord_ = false;  // the last lockdown saved nothing of its own
 
   // The write-ahead half of a lockdown on `settingsFile`; true when a
-  // complete copy of the user's settings is on disk afterwards.
-  bool writeAheadRecord(const std::filesystem::path& settingsFile);
+  // complete copy of the user's settings is on disk afterwards. What it
+  // recorded of the desktop goes to `recorded` (unchanged when a copy was
+  // already on disk).
+  bool writeAheadRecord(const std::filesystem::path& settingsFile, PlistIO::Dictionary& recorded);
 };
 
 }  // namespace osxnatives

@@ -32,10 +32,14 @@ std::shared_ptr<PlistIO> PlistIO::init(std::string_view plistFilename,
     PrintLine("ERROR: Unable to determine Application Support directory");
     return nullptr;
   }
-  if (auto error = platform::Get<platform::NSFileManager>().createDirectoryWithIntermediates(
-          folder->string())) {
-    PrintLine("ERROR: " + *error);
-    return nullptr;
+  // A second try outlasts a passing fault (an I/O error, a full disk freed
+  // meanwhile): without the folder nothing of the user's settings is saved.
+  auto& files = platform::Get<platform::NSFileManager>();
+  if (files.createDirectoryWithIntermediates(folder->string())) {
+    if (auto error = files.createDirectoryWithIntermediates(folder->string())) {
+      PrintLine("ERROR: " + *error);
+      return nullptr;
+    }
   }
   std::shared_ptr<PlistIO> io(new PlistIO());
   io->url_ = *folder / std::string(plistFilename);

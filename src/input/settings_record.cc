@@ -121,9 +121,20 @@ void SettingsRecord::RemoveLeftovers(const fs::path& settingsFile) {
 }
 
 bool SettingsRecord::HasLeftovers(const fs::path& settingsFile) {
-  return platform::Get<platform::NSFileManager>().fileExistsAtPath(
-             WriteAheadOf(settingsFile).string()) ||
-         !Temporaries(settingsFile, true).empty();
+  // Asked two ways, so that one failed call does not hide the record.
+  auto& files = platform::Get<platform::NSFileManager>();
+  if (files.fileExistsAtPath(WriteAheadOf(settingsFile).string())) {
+    return true;
+  }
+  const std::string name = settingsFile.filename().string();
+  for (const std::string& entry :
+       files.contentsOfDirectoryAtPath(settingsFile.parent_path().string())) {
+    if (entry == kWriteAheadName || IsTemporaryOf(entry, name) ||
+        IsTemporaryOf(entry, kWriteAheadName)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace osxnatives

@@ -247,6 +247,27 @@ TEST(InputHandlerTest, RestoresWhatTheSettingsFolderHolds) {
   }
 }
 
+// The next lockdown after a killed one makes the complete copy it left the
+// settings file, not the locked desktop it finds; its unlock restores the copy.
+TEST(InputHandlerTest, NextLockdownAdoptsTheCopyAKilledLockdownLeft) {
+  const Json mine = {{"wvous-tl-corner", 6}, {"HotKeys", "64"}};
+  for (const char* copy : {".osxnatives-wal.plist", ".Settings.plist.a1B2c3"}) {
+    SCOPED_TRACE(copy);
+    Lockdown lockdown(kNoDisabledHotKeys);
+    lockdown.WriteDock(Dock(1, 1, 1, 1));
+    const fs::path folder = lockdown.settingsFolder("");
+    Lockdown::WriteRaw(folder / copy, Lockdown::Xml(mine));
+    InputHandlerSwift handler(true);
+    CapturedStdout out;
+    handler.start();
+    EXPECT_EQ(Lockdown::ReadPlist(folder / "Settings.plist"), mine);
+    handler.stop();
+    EXPECT_EQ(From(lockdown.CornerCalls(), 4), Corners(6, 0, 0, 0));
+    EXPECT_EQ(From(lockdown.HotKeyCalls(), 254), Set({64}, true));
+    EXPECT_TRUE(fs::is_empty(folder));
+  }
+}
+
 // No settings folder, or a full disk: the lockdown still disables everything
 // and says once, in the system log, that nothing could be saved; the unlock
 // then leaves the hot keys disabled.

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -186,6 +187,30 @@ class Lockdown {
   platform::ScopedOverride<platform::NSBundle> use_bundle_{&bundle};
   platform::ScopedOverride<platform::SystemLog> use_system_log_{&systemLog};
 };
+
+// The hot keys (id -> enabled) and corners (-1 - corner -> action) as the
+// journal leaves them, starting from `state`.
+using DesktopState = std::map<int32_t, int32_t>;
+
+inline DesktopState Replay(DesktopState state, const std::vector<nlohmann::json>& journal) {
+  for (const nlohmann::json& entry : journal) {
+    const nlohmann::json& args = entry["args"];
+    if (entry["call"] == "CGSSetSymbolicHotKeyEnabled") state[args["id"]] = args["enabled"] ? 1 : 0;
+    if (entry["call"] == "CoreDockSetExposeCornerAction")
+      state[-1 - args["corner"].get<int32_t>()] = args["action"];
+  }
+  return state;
+}
+
+// A scenario whose hot keys are as in `state`, for the host "ExamHost".
+inline nlohmann::json Scenario(const DesktopState& state) {
+  std::vector<int32_t> off;
+  for (int32_t id = 0; id < 256; ++id) {
+    if (state.count(id) != 0 && state.at(id) == 0) off.push_back(id);
+  }
+  return {{"currentApplication", {{"bundleName", "ExamHost"}}},
+          {"symbolicHotKeys", {{"disabled", off}}}};
+}
 
 // Captures standard output while alive; `Lines()` ends the capture.
 class CapturedStdout {

@@ -2,27 +2,33 @@
 // files in a temporary home, the library's lockdown in this process or in a
 // child killed at chosen moments, and the real osxnatives-recover run
 // afterwards on the same simulated desktop (scenario and journal).
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
-#include <thread>
 
 #include "controller/security_controller_swift.h"
 #include "input/input_handler_swift.h"
 #include "platform/file_lock.h"
 #include "tests/input/lockdown_support.h"
+#include "tests/support/fault_injection.h"
+#include "tools/recovery.h"
 
 namespace osxnatives {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::CapturedStdout;
+using testing::DesktopState;
 using testing::Lockdown;
+using testing::Replay;
+using testing::Scenario;
 using Json = nlohmann::json;
 
 // Runs osxnatives-recover on the desktop of `lockdown` from the state `scenario`, with no-op
@@ -158,70 +164,113 @@ TEST(RecoveryToolTest, BadUsageTouchesNothing) {
   EXPECT_EQ(Lockdown::ReadRaw(file), saved);
 }
 
-// The hot keys (id -> enabled) and corners (-1 - corner -> action) as the
-// journal leaves them, starting from `state`.
-using DesktopState = std::map<int32_t, int32_t>;
+// The phases a SIGKILL interrupts, and where each one starts.
+enum class Phase { kLockdown, kUnlock, kRecovery };
 
-DesktopState Replay(DesktopState state, const std::vector<Json>& journal) {
-  for (const Json& entry : journal) {
-    const Json& args = entry["args"];
-    if (entry["call"] == "CGSSetSymbolicHotKeyEnabled") state[args["id"]] = args["enabled"] ? 1 : 0;
-    if (entry["call"] == "CoreDockSetExposeCornerAction")
-      state[-1 - args["corner"].get<int32_t>()] = args["action"];
-  }
-  return state;
-}
-
-Json Scenario(const DesktopState& state) {
-  std::vector<int32_t> off;
-  for (int32_t id = 0; id < 256; ++id) {
-    if (state.count(id) != 0 && state.at(id) == 0) off.push_back(id);
-  }
-  return {{"currentApplication", {{"bundleName", "ExamHost"}}},
-          {"symbolicHotKeys", {{"disabled", off}}}};
-}
-
-// A lockdown killed with SIGKILL at any moment, then one run of the tool:
-// the user's hot keys and corners are exactly as before. The kill moments
-// crowd the first milliseconds, where the settings are being saved.
-TEST(CrashLoopTest, EveryKilledLockdownIsRestoredByOneRecovery) {
-  constexpr int kRuns = 40;
-  DesktopState user = {{-1, 2}, {-2, 5}, {-3, 0}, {-4, 11}};
-  for (int32_t id = 0; id < 256; ++id) user[id] = id == 2 || id == 3 || id == 200 ? 0 : 1;
-  for (int run = 0; run < kRuns; ++run) {
-    const double share = static_cast<double>(run) / (kRuns - 1);
-    const auto delay = std::chrono::microseconds(static_cast<int64_t>(40000 * share * share));
-    SCOPED_TRACE("killed after " + std::to_string(delay.count()) + " us");
-    Lockdown lockdown(Scenario(user).dump());
-    Lockdown::WriteRaw(
-        lockdown.dockFile(),
-        Lockdown::Xml({{"wvous-tl-corner", 2}, {"wvous-tr-corner", 5}, {"wvous-br-corner", 11}}));
-    int started[2];
-    ASSERT_EQ(pipe(started), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      SecurityControllerSwift::sharedInputHandler()->setNotificationCenter(lockdown.center);
-      SecurityControllerSwift::sharedDisplayHandler();
-      (void)!write(started[1], "s", 1);
-      SecurityControllerSwift::startInputHandler();
-      for (;;) pause();  // a browser in its exam, until killed
+// Runs `phase` on `lockdown`'s desktop in a child that ends with SIGKILL at
+// step `killAt` (a file call, a hot key or a corner change; 0: never) or,
+// when it gets through, right after it, as a browser killed mid-exam would.
+// Returns the steps the child took when it got through, else -1.
+int KillDuring(Phase phase, Lockdown& lockdown, int killAt) {
+  int done[2];
+  if (pipe(done) != 0) return -2;
+  const pid_t child = fork();
+  if (child == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    SecurityControllerSwift::sharedInputHandler()->setNotificationCenter(lockdown.center);
+    if (phase == Phase::kUnlock) SecurityControllerSwift::startInputHandler();
+    testing::KillPoint kill(killAt);
+    testing::FaultyFileCalls calls(testing::Fault::kIoError, 0, {}, &kill);
+    testing::KillingBundles bundles(lockdown.bundles, kill);
+    platform::ScopedOverride<platform::PosixFileCalls> use_calls(&calls);
+    platform::ScopedOverride<platform::CFBundles> use_bundles(&bundles);
+    if (phase == Phase::kLockdown) SecurityControllerSwift::startInputHandler();
+    if (phase == Phase::kUnlock) SecurityControllerSwift::stopInputHandler();
+    if (phase == Phase::kRecovery) {
+      recover::ConsoleHost host;
+      ScopedHost installed(&host);
+      recover::Run(recover::Options{});
     }
-    close(started[1]);
-    char byte = 0;
-    ASSERT_EQ(read(started[0], &byte, 1), 1);
-    close(started[0]);
-    std::this_thread::sleep_until(std::chrono::steady_clock::now() + delay);
-    kill(child, SIGKILL);
-    ASSERT_EQ(waitpid(child, nullptr, 0), child);
-
-    const Json crashed = Scenario(Replay(user, lockdown.Journal()));
-    std::string output;
-    EXPECT_EQ(RunTool(lockdown, crashed, {"--wait", "10"}, &output), 0) << output;
-    EXPECT_EQ(Replay(user, lockdown.Journal()), user) << output;
-    const fs::path folder = lockdown.settingsFolder("ExamHost");
-    EXPECT_TRUE(!fs::exists(folder) || fs::is_empty(folder)) << output;
+    const int steps = kill.steps();
+    (void)!write(done[1], &steps, sizeof steps);
+    for (;;) pause();
   }
+  close(done[1]);
+  int steps = -1;
+  if (read(done[0], &steps, sizeof steps) != sizeof steps) steps = -1;
+  close(done[0]);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  return steps;
+}
+
+// SIGKILL at steps spread evenly over the lockdown, the unlock (restoring
+// corners, restoring hot keys, removing the files) and the recovery tool's
+// own restore, of a settings file with its write-ahead record or of the
+// record alone (a lockdown killed before its settings file); then one run of
+// the tool brings the user's hot keys and corners back exactly and leaves no
+// file. OSXNATIVES_KILLS_PER_RUN sets the kills per run ("all": one at
+// every step; the soak in bench/ asks for that).
+TEST(KillLoopTest, OneRecoveryRestoresAfterAKillAnywhere) {
+  const char* variable = std::getenv("OSXNATIVES_KILLS_PER_RUN");
+  const std::string asked = variable != nullptr ? variable : "";
+  const int perRun = asked == "all" ? 0 : asked.empty() ? 8 : std::max(2, std::atoi(asked.c_str()));
+  // Few hot keys on, so that most steps are file calls.
+  DesktopState user = {{-1, 2}, {-2, 5}, {-3, 0}, {-4, 11}};
+  for (int32_t id = 0; id < 256; ++id) user[id] = id < 2 || id == 15 || id == 27 || id == 64;
+  const struct {
+    Phase phase;
+    bool recordOnly;
+  } runs[] = {{Phase::kLockdown, false},
+              {Phase::kUnlock, false},
+              {Phase::kRecovery, false},
+              {Phase::kRecovery, true}};
+  auto prepare = [&](Lockdown& lockdown, Phase phase, bool recordOnly) {
+    lockdown.WriteDock({{"wvous-tl-corner", 2}, {"wvous-tr-corner", 5}, {"wvous-br-corner", 11}});
+    if (phase == Phase::kRecovery) {  // what a lockdown killed mid-exam leaves
+      testing::CapturedStdout quiet;
+      InputHandlerSwift(true).start();
+      if (recordOnly) fs::remove(lockdown.settingsFolder("ExamHost") / "Settings.plist");
+    }
+  };
+  std::map<Phase, int> kills;
+  int restored = 0;
+  for (const auto& run : runs) {
+    const char* name = run.phase == Phase::kLockdown ? "lockdown"
+                       : run.phase == Phase::kUnlock ? "unlock"
+                                                     : "recovery";
+    int steps = 0;
+    {
+      Lockdown lockdown(Scenario(user).dump());
+      prepare(lockdown, run.phase, run.recordOnly);
+      steps = KillDuring(run.phase, lockdown, 0);
+      ASSERT_GT(steps, 0) << name;
+    }
+    // From the first step to just after the last, evenly.
+    const int count = perRun == 0 ? steps + 1 : perRun;
+    for (int i = 0; i < count; ++i) {
+      const int killAt = 1 + static_cast<int>(static_cast<int64_t>(i) * steps / (count - 1));
+      SCOPED_TRACE(std::string(name) + (run.recordOnly ? " of the record" : "") +
+                   " killed at step " + std::to_string(killAt) + " of " + std::to_string(steps));
+      Lockdown lockdown(Scenario(user).dump());
+      prepare(lockdown, run.phase, run.recordOnly);
+      ASSERT_EQ(KillDuring(run.phase, lockdown, killAt), killAt > steps ? steps : -1);
+      ++kills[run.phase];
+      const Json crashed = Scenario(Replay(user, lockdown.Journal()));
+      std::string output;
+      EXPECT_EQ(RunTool(lockdown, crashed, {"--wait", "10"}, &output), 0) << output;
+      const bool back = Replay(user, lockdown.Journal()) == user;
+      EXPECT_TRUE(back) << output;
+      const fs::path folder = lockdown.settingsFolder("ExamHost");
+      EXPECT_TRUE(!fs::exists(folder) || fs::is_empty(folder)) << output;
+      restored += back ? 1 : 0;
+    }
+  }
+  const int total = kills[Phase::kLockdown] + kills[Phase::kUnlock] + kills[Phase::kRecovery];
+  std::printf("kills per phase: lockdown %d, unlock %d, recovery %d\n", kills[Phase::kLockdown],
+              kills[Phase::kUnlock], kills[Phase::kRecovery]);
+  std::printf("kills: %d, restored: %d, lost: %d\n", total, restored, total - restored);
 }
 
 }  // namespace

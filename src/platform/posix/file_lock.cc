@@ -55,10 +55,12 @@ class FlockFolderLock : public FolderLock {
     const std::string path = folder + "/" + kLockFileName;
     // Never through a link, never a FIFO or device, never a file that has
     // another name elsewhere: the holder line is written into it.
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    auto& calls = Get<PosixFileCalls>();
+    const int fd =
+        calls.Open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) return FolderLockFailure{false, "", path + ": " + std::strerror(errno)};
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+    if (calls.Fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
       close(fd);
       return FolderLockFailure{false, "", path + ": not a lock file of this library"};
     }

@@ -1,5 +1,6 @@
 // NSHomeDirectory and NSFileManager with POSIX calls: $HOME (or the password
-// database), "$HOME/Library/Application Support", and POSIX file calls.
+// database), "$HOME/Library/Application Support", and POSIX file calls, each
+// made through PosixFileCalls.
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -12,10 +13,13 @@
 #include <vector>
 
 #include "platform/ns_file_manager.h"
+#include "platform/posix/file_calls.h"
 #include "platform/posix/services.h"
 
 namespace osxnatives::platform {
 namespace {
+
+PosixFileCalls& Calls() { return Get<PosixFileCalls>(); }
 
 std::string ErrnoText(const std::string& what, const std::string& path, int error) {
   return what + " \"" + path + "\": " + std::strerror(error);
@@ -27,7 +31,7 @@ class Descriptor {
   explicit Descriptor(int fd) : fd_(fd) {}
   ~Descriptor() {
     if (fd_ >= 0) {
-      close(fd_);
+      Calls().Close(fd_);
     }
   }
   Descriptor(const Descriptor&) = delete;
@@ -35,7 +39,7 @@ class Descriptor {
   [[nodiscard]] int get() const { return fd_; }
   // Closes now and reports close's own failure (a late write error).
   int Close() {
-    const int result = close(fd_);
+    const int result = Calls().Close(fd_);
     fd_ = -1;
     return result;
   }
@@ -48,19 +52,19 @@ class Descriptor {
 // anything else. O_NONBLOCK keeps a FIFO or a device from blocking the open or
 // the read; the descriptor is checked before the first read.
 std::optional<std::string> ReadRegularFile(const std::string& path, int flags, size_t limit) {
-  Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags));
+  Descriptor fd(Calls().Open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags, 0));
   if (fd.get() < 0) {
     return std::nullopt;
   }
   struct stat info {};
-  if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+  if (Calls().Fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
       static_cast<uint64_t>(info.st_size) > limit) {
     return std::nullopt;
   }
   std::string contents;
   char buffer[65536];
   for (;;) {
-    const ssize_t got = read(fd.get(), buffer, sizeof buffer);
+    const ssize_t got = Calls().Read(fd.get(), buffer, sizeof buffer);
     if (got < 0) {
       if (errno == EINTR) {
         continue;
@@ -77,9 +81,10 @@ std::optional<std::string> ReadRegularFile(const std::string& path, int flags, s
   }
 }
 
+// Writes all of `data`, continuing after short writes.
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
-    const ssize_t written = write(fd, data.data(), data.size());
+    const ssize_t written = Calls().Write(fd, data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) {
         continue;
@@ -94,7 +99,7 @@ bool WriteAll(int fd, std::string_view data) {
 // An error when something other than a regular file is at `path`.
 std::optional<std::string> RefuseUnlessRegularOrAbsent(const std::string& path) {
   struct stat info {};
-  if (lstat(path.c_str(), &info) != 0) {
+  if (Calls().Lstat(path.c_str(), &info) != 0) {
     return errno == ENOENT ? std::nullopt
                            : std::optional<std::string>(ErrnoText("Could not check", path, errno));
   }
@@ -102,6 +107,22 @@ std::optional<std::string> RefuseUnlessRegularOrAbsent(const std::string& path) 
     return "Will not replace \"" + path + "\": it is not a regular file";
   }
   return std::nullopt;
+}
+
+// Makes the names in `folder` durable: a rename or an unlink in it survives a
+// power loss once this returns. Its failure is not reported: the change is
+// made and visible, it may only be undone by a power loss in the next moments,
+// and an undone change leaves the state from before it, which every reader
+// handles.
+void SyncFolder(const std::filesystem::path& folder) {
+  Descriptor dir(Calls().Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+  if (dir.get() >= 0) {
+    Calls().Sync(dir.get());
+  }
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+  return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
 }
 
 class PosixFileManager : public NSFileManager {
@@ -128,21 +149,35 @@ class PosixFileManager : public NSFileManager {
     return {(std::filesystem::path(home) / "Library" / "Application Support").string(), ""};
   }
 
+  // Each missing level is made in turn, from the outermost; a level that
+  // appears meanwhile (EEXIST) is fine if it is a folder.
   std::optional<std::string> createDirectoryWithIntermediates(const std::string& path) override {
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    if (error) {
-      return "Could not create folder \"" + path + "\": " + error.message();
-    }
-    if (!std::filesystem::is_directory(path, error)) {
-      return "Could not create folder \"" + path + "\": a file of that name exists";
+    std::filesystem::path made;
+    for (const std::filesystem::path& level : std::filesystem::path(path)) {
+      made /= level;
+      struct stat info {};
+      if (Calls().Stat(made.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+          continue;
+        }
+        return "Could not create folder \"" + path + "\": a file of that name exists";
+      }
+      if (errno != ENOENT) {
+        return ErrnoText("Could not create folder", path, errno);
+      }
+      if (Calls().Mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) {
+        return ErrnoText("Could not create folder", path, errno);
+      }
+      if (Calls().Stat(made.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return "Could not create folder \"" + path + "\": a file of that name exists";
+      }
     }
     return std::nullopt;
   }
 
   bool fileExistsAtPath(const std::string& path) override {
     struct stat info {};
-    return stat(path.c_str(), &info) == 0;
+    return Calls().Stat(path.c_str(), &info) == 0;
   }
 
   bool checkResourceIsReachable(const std::string& path) override { return fileExistsAtPath(path); }
@@ -157,71 +192,89 @@ class PosixFileManager : public NSFileManager {
 
   std::vector<std::string> contentsOfDirectoryAtPath(const std::string& path) override {
     std::vector<std::string> names;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(path, error), end; !error && it != end;
-         it.increment(error)) {
-      names.push_back(it->path().filename().string());
+    if (Calls().ListDirectory(path.c_str(), &names) != 0) {
+      names.clear();
     }
     return names;
   }
 
-  // Writes a temporary file in the same folder, flushes it to the disk, and
-  // renames it over the target; rename is atomic within one file system. The
-  // folder is flushed too, so that the new name survives a power loss. The
-  // temporary file is created exclusively (O_EXCL), so a link planted under
-  // its name is never followed.
+  // The order of writes and syncs, and what a crash or power loss after each
+  // step leaves at `path` and beside it (".<name>.XXXXXX" is the temporary
+  // file):
+  //
+  //   1. lstat(path): anything but a regular file or nothing is refused.
+  //   2. mkostemp(".<name>.XXXXXX", O_EXCL) in the same folder: a new, empty
+  //      temporary file; a link planted under that name is never followed.
+  //   3. fchmod 0644, then write every byte (short writes are continued).
+  //      A crash during 2-3 leaves a temporary file that is empty, partial or
+  //      (a process killed after its last write) complete; a partial one does
+  //      not parse as a property list, or lacks what makes a copy of the
+  //      settings complete, so no reader takes it for the file.
+  //   4. SyncFileToStorage(temporary): the content is on the storage (macOS:
+  //      F_FULLFSYNC; fsync does not flush the drive's cache there). It is
+  //      durable before any name points at it: from here even a power loss
+  //      leaves a complete temporary file beside the old `path`.
+  //   5. close; lstat(path) again, refusing a link planted meanwhile.
+  //   6. rename(temporary, path): atomic within the folder; `path` is the old
+  //      file or the complete new one, never a part of either.
+  //   7. SyncFileToStorage(folder): the rename itself is on the storage. Until
+  //      then a power loss may bring back the old `path` (and the temporary
+  //      file) as they were after step 5.
+  //
+  // A failure in steps 1-6 removes the temporary file, leaves `path` as it
+  // was and returns the error. A failure of step 7 is not reported (see
+  // SyncFolder): the new file is in place.
   std::optional<std::string> writeAtomically(const std::string& path,
                                              std::string_view contents) override {
     if (auto refused = RefuseUnlessRegularOrAbsent(path)) {
       return refused;
     }
     const std::filesystem::path target(path);
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const std::filesystem::path folder = FolderOf(target);
     // Appended piece by piece: `"." + name` trips a false -Wrestrict in GCC 12 at -O3.
     std::string name = ".";
     name += target.filename().string();
     name += ".XXXXXX";
     std::string temporary = (folder / name).string();
-    Descriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
+    Descriptor fd(Calls().MakeTemporary(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0) {
       return ErrnoText("Could not create a file in", folder.string(), errno);
     }
     auto fail = [&](const char* what) {
       const int error = errno;
-      unlink(temporary.c_str());
+      Calls().Unlink(temporary.c_str());
       return ErrnoText(what, path, error);
     };
-    if (fchmod(fd.get(), 0644) != 0) {
+    if (Calls().Fchmod(fd.get(), 0644) != 0) {
       return fail("Could not set the permissions of");
     }
     if (!WriteAll(fd.get(), contents)) {
       return fail("Could not write");
     }
-    if (fsync(fd.get()) != 0) {
+    if (Calls().Sync(fd.get()) != 0) {
       return fail("Could not flush");
     }
     if (fd.Close() != 0) {
       return fail("Could not write");
     }
     if (auto refused = RefuseUnlessRegularOrAbsent(path)) {  // planted meanwhile
-      unlink(temporary.c_str());
+      Calls().Unlink(temporary.c_str());
       return refused;
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
+    if (Calls().Rename(temporary.c_str(), path.c_str()) != 0) {
       return fail("Could not replace");
     }
-    Descriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) {
-      fsync(dir.get());
-    }
+    SyncFolder(folder);
     return std::nullopt;
   }
 
+  // The removal is synced like a rename, so that files removed one after the
+  // other stay removed in that order after a power loss.
   std::optional<std::string> removeItemAtPath(const std::string& path) override {
-    if (unlink(path.c_str()) != 0) {
+    if (Calls().Unlink(path.c_str()) != 0) {
       return ErrnoText("Could not remove", path, errno);
     }
+    SyncFolder(FolderOf(path));
     return std::nullopt;
   }
 };

@@ -6,6 +6,7 @@ namespace osxnatives::platform {
 void RegisterPosixServices() {
   SetDefault<FolderLock>(&PosixFolderLock);
   SetDefault<NSFileManager>(&PosixNSFileManager);
+  SetDefault<PosixFileCalls>(&PosixSystemFileCalls);
   SetDefault<PosixProcess>(&PosixSignals);
   SetDefault<NSThread>(&PosixNSThread);
   SetDefault<OwnProcess>(&PosixOwnProcess);

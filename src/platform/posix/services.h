@@ -7,12 +7,15 @@
 #include "platform/ns_file_manager.h"
 #include "platform/ns_thread.h"
 #include "platform/own_process.h"
+#include "platform/posix/file_calls.h"
 #include "platform/posix_process.h"
 
 namespace osxnatives::platform {
 
 FolderLock& PosixFolderLock();
 NSFileManager& PosixNSFileManager();
+// The real system calls under the file manager and the folder lock.
+PosixFileCalls& PosixSystemFileCalls();
 PosixProcess& PosixSignals();
 NSThread& PosixNSThread();
 // Only the process id itself; a backend whose thread ids reach the process
