@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
 # Checks the dynamic symbols that libOSXNatives defines: JNI_OnLoad, main, and
-# one Java_..._OSXNativeProvider_<name> for each native method that the Java
-# host class declares. With --all, every one of its 24 natives and main must be
-# exported too. Reads ELF and thin 64-bit Mach-O libraries.
+# one Java_..._<Class>_<name> for each native method that a Java class of the
+# package declares (every .java file beside the host class, OSXNativeProvider,
+# whose path is the second argument). With --all, every declared native and
+# main must be exported too, and the host class must declare its 24. Reads ELF
+# and thin 64-bit Mach-O libraries.
 set -euo pipefail
 library=$1 java_source=$2 mode=${3:-}
-prefix=Java_com_qor_kestrelgate_osx_natives_OSXNativeProvider_
-allowed=$(sed -n 's/.*native [^(]* \([A-Za-z0-9_]*\)(.*/\1/p' "$java_source" | sed "s/^/$prefix/")
-allowed=$(printf '%s\nJNI_OnLoad\nmain\n' "$allowed" | sort -u)
+natives() { sed -n 's/.*native [^(]* \([A-Za-z0-9_]*\)(.*/\1/p' "$1"; }
+# JNI's short names write "_" in a class or method name as "_1".
+mangle() { sed 's/_/_1/g'; }
+allowed=""
+for source in "$(dirname "$java_source")"/*.java; do
+  class=$(basename "$source" .java | mangle)
+  declared_here=$(natives "$source" | mangle)
+  [[ -n $declared_here ]] || continue
+  allowed+=$(sed "s/^/Java_com_qor_kestrelgate_osx_natives_${class}_/" <<<"$declared_here")$'\n'
+done
+allowed=$(printf '%sJNI_OnLoad\nmain\n' "$allowed" | sort -u)
 # A Mach-O library (thin; NM may name llvm-nm) lists its exports as external
 # symbols with a leading underscore; an ELF library in its dynamic table.
 if [[ $(od -An -N4 -tx1 "$library" | tr -d ' ') == cffaedfe ]]; then
@@ -20,13 +30,13 @@ fi
 status=0
 extra=$(comm -13 <(echo "$allowed") <(echo "$exported"))
 if [[ -n $extra ]]; then
-  echo "exported but not a JNI entry point of the host class:"; echo "$extra"; status=1
+  echo "exported but not a JNI entry point of a class of the package:"; echo "$extra"; status=1
 fi
 if [[ $mode == --all ]]; then
   missing=$(comm -23 <(echo "$allowed") <(echo "$exported"))
   if [[ -n $missing ]]; then echo "declared but not exported:"; echo "$missing"; status=1; fi
 fi
-declared=$(sed -n 's/.*native [^(]* \([A-Za-z0-9_]*\)(.*/\1/p' "$java_source" | sort -u | wc -l)
+declared=$(natives "$java_source" | sort -u | wc -l)
 if [[ $mode == --all && $declared != 24 ]]; then
   echo "the host class declares $declared natives, not 24"; status=1
 fi

@@ -17,6 +17,7 @@
 #include "platform/ns_pasteboard.h"
 #include "platform/ns_user_defaults.h"
 #include "platform/ns_user_notification_center.h"
+#include "platform/ns_window_sharing.h"
 #include "platform/ns_workspace.h"
 
 namespace osxnatives::platform {
@@ -25,6 +26,7 @@ AVCaptureDevice& SimAVCaptureDevice();
 AXTrust& SimAXTrust();
 NSBundle& SimNSBundle();
 CGDisplay& SimCGDisplay();
+CGDisplayProperties& SimCGDisplayProperties();
 NSScreen& SimNSScreen();
 NSEvent& SimNSEvent();
 NSAppleEventManager& SimNSAppleEventManager();
@@ -37,6 +39,7 @@ NSUserDefaults& SimNSUserDefaults();
 CFBundles& SimCFBundles();
 CGWindowList& SimCGWindowList();
 NSWorkspace& SimNSWorkspace();
+NSWindowSharing& SimNSWindowSharing();
 
 }  // namespace osxnatives::platform
 
