@@ -10,6 +10,10 @@
 //   control   pausing and resuming 1000 processes (C++ API and JNI) against
 //             1000 bare kill(SIGSTOP) plus 1000 bare kill(SIGCONT) calls.
 //
+//   integrity the full integrity report (C++ and JNI) against getAllProcesses
+//             in the same run, and once, at the largest count, the delay of
+//             100 launches reaching Java through the application watch
+//             (median and 99th percentile).
 //   memory    the peak of the C++ heap during one listing (above what was in
 //             use before it), against the size of the document it returns.
 //
@@ -30,6 +34,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -40,13 +45,14 @@
 
 #include "controller/security_controller_swift.h"
 #include "heap_counter.h"
+#include "integrity/integrity_report.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 struct Stats {
-  double median_ms = 0, min_ms = 0, max_ms = 0;
+  double median_ms = 0, min_ms = 0, max_ms = 0, p99_ms = 0;
 };
 
 Stats Summarize(std::vector<double> ms) {
@@ -56,6 +62,8 @@ Stats Summarize(std::vector<double> ms) {
   s.max_ms = ms.back();
   const size_t n = ms.size();
   s.median_ms = n % 2 == 1 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
+  // Nearest rank.
+  s.p99_ms = ms[std::min(n - 1, static_cast<size_t>(std::ceil(0.99 * static_cast<double>(n))) - 1)];
   return s;
 }
 
@@ -280,6 +288,19 @@ int main(int argc, char** argv) {
       std::printf("  ratios: JNI/floor %.2f  JNI/ps %.2f  JNI/ProcessHandle %.2f  C++/floor %.2f\n",
                   jni.median_ms / floor.median_ms, jni.median_ms / ps.median_ms,
                   jni.median_ms / handle.median_ms, cpp.median_ms / floor.median_ms);
+      const Stats report = Measure(
+          runs, [&] { sink += osxnatives::integrity::IntegrityReport().Take().size(); });
+      const Stats jni_report = java->Times("jniIntegrityReport", runs);
+      Row("C++ integrity report", report, processes, &cpp, "C++ getAllProcesses");
+      Row("JNI integrity report", jni_report, processes, &jni, "JNI getAllProcesses");
+      std::printf("  ratios: report/getAllProcesses C++ %.2f  JNI %.2f (at most 1.5)\n",
+                  report.median_ms / cpp.median_ms, jni_report.median_ms / jni.median_ms);
+      if (total == totals.back()) {
+        const Stats launch = java->Times("launchLatency", 100);
+        std::printf("  launch reaches Java (100 launches): median %.2f ms  p99 %.2f ms  max %.2f"
+                    " ms (at most 50 ms median)\n",
+                    launch.median_ms, launch.p99_ms, launch.max_ms);
+      }
       size_t document = 0;
       MemoryRow("memory of one C++ listing", [&] {
         document = osxnatives::SecurityControllerSwift().getAllProcesses("").size();

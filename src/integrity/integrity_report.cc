@@ -1,6 +1,8 @@
 #include "integrity/integrity_report.h"
 
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <set>
@@ -146,7 +148,12 @@ json IntegrityReport::Windows() {
     if (why.empty()) continue;
     if (window.alpha && *window.alpha < 1.0) why.push_back("translucent");
     json finding = {{"why", why}};
-    Put(finding, "ownerPid", window.ownerPID, "the window names no owner");
+    std::optional<int64_t> owner;
+    if (window.ownerPID && std::trunc(*window.ownerPID) == *window.ownerPID &&
+        *window.ownerPID >= INT32_MIN && *window.ownerPID <= INT32_MAX) {
+      owner = static_cast<int64_t>(*window.ownerPID);
+    }
+    Put(finding, "ownerPid", owner, "the window names no whole-number owner");
     Put(finding, "ownerName", window.ownerName, "the window names no owner");
     Put(finding, "windowNumber", window.windowNumber, "not in the window's description");
     Put(finding, "layer", window.layer, "not in the window's description");

@@ -281,17 +281,22 @@ std::optional<std::string> LinuxProcessEvents::addObservers(ApplicationLifecycle
       mechanism += std::string(" (process-event connector: ") + std::strerror(error) + ")";
     }
   }
-  thread_ = std::thread([this, sock, wake, handler = std::move(handler)] {
-    if (sock >= 0) {
-      ConnectorLoop(sock, wake, handler);
-      close(sock);
-    } else {
-      PollLoop(wake, handler);
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    finished_ = true;
-    if (close_wake_on_exit_) close(wake);
-  });
+  // The /proc watch's first look is taken here, so that every process
+  // started after this call returns is new to it.
+  std::set<int32_t> known;
+  if (sock < 0) known = ProcessIds();
+  thread_ = std::thread(
+      [this, sock, wake, known = std::move(known), handler = std::move(handler)]() mutable {
+        if (sock >= 0) {
+          ConnectorLoop(sock, wake, handler);
+          close(sock);
+        } else {
+          PollLoop(wake, std::move(known), handler);
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+        if (close_wake_on_exit_) close(wake);
+      });
   return mechanism;
 }
 
@@ -369,8 +374,8 @@ void LinuxProcessEvents::ConnectorLoop(int sock, int wake,
   }
 }
 
-void LinuxProcessEvents::PollLoop(int wake, const ApplicationLifecycleHandler& handler) {
-  std::set<int32_t> known = ProcessIds();
+void LinuxProcessEvents::PollLoop(int wake, std::set<int32_t> known,
+                                  const ApplicationLifecycleHandler& handler) {
   std::map<int32_t, std::string> names;
   for (int32_t pid : known) {
     if (auto name = CommandName(pid)) names[pid] = *name;

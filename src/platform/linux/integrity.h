@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/av_capture_discovery.h"
@@ -63,7 +64,8 @@ class LinuxProcessEvents : public NSWorkspaceNotifications {
  private:
   // Deliver events until `stopping_` or a write to the eventfd `wake`.
   void ConnectorLoop(int socket, int wake, const ApplicationLifecycleHandler& handler);
-  void PollLoop(int wake, const ApplicationLifecycleHandler& handler);
+  // `known`: the processes running when the observers were added.
+  void PollLoop(int wake, std::set<int32_t> known, const ApplicationLifecycleHandler& handler);
 
   const bool use_connector_;
   std::mutex mutex_;

@@ -18,6 +18,7 @@ void RegisterNativeServices() {
   macos::RegisterAuthorization();
   macos::RegisterNetworkAndUsb();
   macos::RegisterText();
+  macos::RegisterIntegrity();
 }
 
 }  // namespace osxnatives::platform

@@ -19,6 +19,9 @@ void RegisterFiles();               // files.mm: NSFileManager, NSPropertyListSe
 void RegisterAuthorization();       // authorization.mm: AVCaptureDevice, AXTrust
 void RegisterNetworkAndUsb();       // network_usb.mm: CFNetwork, IORegistry
 void RegisterText();                // text.mm: CFStringText
+// integrity.mm: MachineIdentity, CGDisplayProperties, AVCaptureDeviceDiscovery,
+// NSWindowSharing, NSWorkspaceNotifications
+void RegisterIntegrity();
 
 }  // namespace osxnatives::platform::macos
 

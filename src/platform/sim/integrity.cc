@@ -174,16 +174,33 @@ SimWorkspaceNotifications::SimWorkspaceNotifications(Desktop& desktop,
                                                      std::vector<ApplicationLifecycleEvent> script)
     : desktop_(desktop), queue_(script.begin(), script.end()) {}
 
-SimWorkspaceNotifications::~SimWorkspaceNotifications() { removeObservers(); }
+SimWorkspaceNotifications::~SimWorkspaceNotifications() {
+  removeObservers();
+  std::thread finished;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished = std::move(thread_);
+  }
+  if (finished.joinable()) finished.join();
+}
 
 std::optional<std::string> SimWorkspaceNotifications::addObservers(
     ApplicationLifecycleHandler handler, std::string* reason) {
+  std::thread finished;  // a loop that ended, or is ending, on its own
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // A handler that starts again after stopping runs on the loop's thread,
+    // which cannot join itself: it finds the loop still there.
+    if (!handler_ && thread_.get_id() != std::this_thread::get_id()) {
+      finished = std::move(thread_);
+    }
+  }
+  if (finished.joinable()) finished.join();
   std::lock_guard<std::mutex> lock(mutex_);
-  if (handler_) {
+  if (handler_ || thread_.joinable()) {
     if (reason != nullptr) *reason = "observers already added";
     return std::nullopt;
   }
-  if (thread_.joinable()) thread_.join();  // a loop that ended on its own
   desktop_.journal().Record("NSWorkspace", "addObserver", {{"names", kNotificationNames}});
   handler_ = std::move(handler);
   stopping_ = false;
@@ -199,16 +216,12 @@ void SimWorkspaceNotifications::removeObservers() {
     desktop_.journal().Record("NSWorkspace", "removeObserver", {{"names", kNotificationNames}});
     stopping_ = true;
     handler_ = nullptr;
+    // Called from a handler: the loop ends when it returns, and the next
+    // start or the destructor joins it.
+    if (thread_.get_id() == std::this_thread::get_id()) return;
     finished = std::move(thread_);
   }
-  wake_.notify_all();
-  if (!finished.joinable()) return;
-  // Called from a handler: the loop ends after it returns.
-  if (finished.get_id() == std::this_thread::get_id()) {
-    finished.detach();
-  } else {
-    finished.join();
-  }
+  if (finished.joinable()) finished.join();
 }
 
 void SimWorkspaceNotifications::Loop() {

@@ -25,7 +25,6 @@
 #ifndef OSXNATIVES_PLATFORM_SIM_INTEGRITY_H_
 #define OSXNATIVES_PLATFORM_SIM_INTEGRITY_H_
 
-#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -85,7 +84,6 @@ class SimWorkspaceNotifications : public NSWorkspaceNotifications {
 
   Desktop& desktop_;
   std::mutex mutex_;
-  std::condition_variable wake_;
   std::deque<ApplicationLifecycleEvent> queue_;  // Guarded by mutex_.
   ApplicationLifecycleHandler handler_;          // Guarded by mutex_.
   bool stopping_ = false;                        // Guarded by mutex_.

@@ -104,13 +104,9 @@ public final class ExamIntegrity {
    * WatchOutcome#NOT_RUNNING}.
    */
   public static WatchResult stopApplicationWatch() {
-    synchronized (ExamIntegrity.class) {
-      WatchResult result = parse(stopWatch());
-      if (result.outcome() == WatchOutcome.STOPPED) {
-        listener = null;
-      }
-      return result;
-    }
+    // Not under the class lock: the stop waits for a listener call in
+    // progress, and that listener may itself start or stop the watch.
+    return parse(stopWatch());
   }
 
   /**

@@ -23,6 +23,7 @@ public final class Demo {
     LockdownSection.run(transcript);
     EnvironmentSection.run(transcript);
     InputSection.run(transcript);
+    IntegritySection.run(transcript);
 
     transcript.section("Done");
     System.out.println("The simulated desktop is back to its default presentation.");
