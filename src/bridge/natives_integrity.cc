@@ -33,9 +33,9 @@ using ClassReference = std::shared_ptr<std::remove_pointer_t<jclass>>;
 ClassReference KeepClass(JNIEnv* env, jclass type) {
   auto global = static_cast<jclass>(env->NewGlobalRef(type));
   if (global == nullptr) return nullptr;
-  return ClassReference(global, [](jclass kept) {
-    if (JNIEnv* current = JavaController::getJNIEnv()) current->DeleteGlobalRef(kept);
-  });
+  return {global, [](jclass kept) {
+            if (JNIEnv* current = JavaController::getJNIEnv()) current->DeleteGlobalRef(kept);
+          }};
 }
 
 // ExamIntegrity.applicationEvent(launched, pid, bundleId, name) on the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <filesystem>
@@ -10,8 +11,6 @@
 
 #include "platform/linux/integrity.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace osxnatives::platform::os {
 namespace {

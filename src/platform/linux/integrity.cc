@@ -249,7 +249,7 @@ CaptureDeviceList Video4LinuxDevices::videoDevices() {
   return list;
 }
 
-LinuxProcessEvents::~LinuxProcessEvents() { removeObservers(); }
+LinuxProcessEvents::~LinuxProcessEvents() { LinuxProcessEvents::removeObservers(); }
 
 std::optional<std::string> LinuxProcessEvents::addObservers(ApplicationLifecycleHandler handler,
                                                             std::string* reason) {

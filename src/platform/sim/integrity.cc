@@ -175,7 +175,7 @@ SimWorkspaceNotifications::SimWorkspaceNotifications(Desktop& desktop,
     : desktop_(desktop), queue_(script.begin(), script.end()) {}
 
 SimWorkspaceNotifications::~SimWorkspaceNotifications() {
-  removeObservers();
+  SimWorkspaceNotifications::removeObservers();
   std::thread finished;
   {
     std::lock_guard<std::mutex> lock(mutex_);
