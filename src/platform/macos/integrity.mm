@@ -268,20 +268,24 @@ class MacWorkspaceNotifications : public NSWorkspaceNotifications {
   }
 
   void removeObservers() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (gate_ == nullptr) return;
-    @autoreleasepool {
-      NSNotificationCenter* center = [::NSWorkspace sharedWorkspace].notificationCenter;
-      [center removeObserver:launch_];
-      [center removeObserver:terminate_];
-      launch_ = nil;
-      terminate_ = nil;
+    std::shared_ptr<HandlerGate> gate;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (gate_ == nullptr) return;
+      @autoreleasepool {
+        NSNotificationCenter* center = [::NSWorkspace sharedWorkspace].notificationCenter;
+        [center removeObserver:launch_];
+        [center removeObserver:terminate_];
+        launch_ = nil;
+        terminate_ = nil;
+      }
+      gate = std::move(gate_);
     }
-    // Waits for a block in its handler on another thread; a block already
-    // past the removal finds no handler.
-    std::lock_guard<std::recursive_mutex> gate_lock(gate_->mutex);
-    gate_->handler = nullptr;
-    gate_.reset();
+    // Not under mutex_: waits for a block in its handler on another thread,
+    // and that handler may itself start a new watch. A block already past
+    // the removal finds no handler.
+    std::lock_guard<std::recursive_mutex> gate_lock(gate->mutex);
+    gate->handler = nullptr;
   }
 
  private:

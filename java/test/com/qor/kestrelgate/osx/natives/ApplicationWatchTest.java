@@ -4,6 +4,7 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.util.List;
 import java.util.concurrent.BlockingQueue;
 import java.util.concurrent.LinkedBlockingQueue;
 import java.util.concurrent.TimeUnit;
@@ -34,6 +35,14 @@ class ApplicationWatchTest {
       }
     }
     return null;
+  }
+
+  @Test
+  void aHostWithoutTheClassLoadsAndRunsAsBefore() throws Exception {
+    ChildHost host = new ChildHost("host-class-only-" + System.nanoTime());
+    ChildHost.Child child = ChildHost.expect(0, host.startWithHostClassOnly("name"));
+    assertEquals(List.of("RESULT name Simulated Display"), child.results(), child.output());
+    assertTrue(child.output().contains("JNI Env set!"), child.output());
   }
 
   @Test
