@@ -51,6 +51,8 @@ TEST(LinuxIntegrityTest, MachineFactsFromCpuFlagsDmiAndHypervisorType) {
     EXPECT_EQ(facts[0].value, row.flag);
     EXPECT_EQ(facts[0].unknownReason.has_value(), row.flag.index() == 0);
     EXPECT_EQ(facts[1].value, row.type);
+    // Only a present type file answers for the hypervisor.
+    EXPECT_EQ(facts[1].kind == MachineFactKind::kHypervisorPresent, row.type.index() == 3);
     if (row.vendor) {
       EXPECT_EQ(std::get<std::string>(facts[2].value), *row.vendor);
     } else {

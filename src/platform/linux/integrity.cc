@@ -192,7 +192,10 @@ std::vector<MachineFact> LinuxMachineIdentity::ReadMachineFacts() {
   if (auto text = ReadFile(root_ / "sys/hypervisor/type", &error)) {
     type.value = Trimmed(*text);
   } else if (error == ENOENT) {
-    type.value = false;  // no hypervisor announces itself here
+    // Only Xen announces itself here: the file's absence proves nothing,
+    // so it does not count as a hypervisor answer.
+    type.kind = MachineFactKind::kHardwareName;
+    type.value = false;
   } else {
     type.unknownReason = Unreadable(error);
   }

@@ -22,7 +22,8 @@ class LinuxMachineIdentity : public MachineIdentity {
  public:
   // `root` stands for "/" (tests give a folder of their own).
   explicit LinuxMachineIdentity(std::filesystem::path root = "/") : root_(std::move(root)) {}
-  // "/proc/cpuinfo" "flags" (hypervisor flag), "/sys/hypervisor/type",
+  // "/proc/cpuinfo" "flags" (hypervisor flag), "/sys/hypervisor/type" (false
+  // when absent, which is not a hypervisor answer: only Xen writes it),
   // "/sys/class/dmi/id/sys_vendor", "/sys/class/dmi/id/product_name", in
   // that order.
   std::vector<MachineFact> ReadMachineFacts() override;
