@@ -350,9 +350,17 @@ void LinuxProcessEvents::ConnectorLoop(int sock, int wake,
     int remaining = static_cast<int>(length);
     for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, remaining);
          header = NLMSG_NEXT(header, remaining)) {
+      if (header->nlmsg_len < NLMSG_LENGTH(sizeof(cn_msg))) continue;
       const auto* message = static_cast<const cn_msg*>(NLMSG_DATA(header));
       if (message->id.idx != CN_IDX_PROC || message->id.val != CN_VAL_PROC) continue;
-      const auto* event = reinterpret_cast<const proc_event*>(message->data);
+      // The event follows the 20-byte connector header, so it is not aligned
+      // for its 64-bit timestamp: copy it out. A shorter event (another
+      // kernel's layout) leaves the rest zero.
+      proc_event copy{};
+      const size_t available =
+          std::min<size_t>(message->len, header->nlmsg_len - NLMSG_LENGTH(sizeof(cn_msg)));
+      std::memcpy(&copy, message->data, std::min(sizeof copy, available));
+      const proc_event* event = &copy;
       if (event->what == proc_event::PROC_EVENT_EXEC &&
           event->event_data.exec.process_pid == event->event_data.exec.process_tgid) {
         const int32_t pid = event->event_data.exec.process_pid;
