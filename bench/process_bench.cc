@@ -10,6 +10,10 @@
 //   control   pausing and resuming 1000 processes (C++ API and JNI) against
 //             1000 bare kill(SIGSTOP) plus 1000 bare kill(SIGCONT) calls.
 //
+//   integrity the full integrity report (C++ and JNI) against getAllProcesses
+//             in the same run, and once, at the largest count, the delay of
+//             100 launches reaching Java through the application watch
+//             (median and 99th percentile).
 //   memory    the peak of the C++ heap during one listing (above what was in
 //             use before it), against the size of the document it returns.
 //
@@ -24,29 +28,36 @@
 #include <fcntl.h>
 #include <jni.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "controller/security_controller_swift.h"
 #include "heap_counter.h"
+#include "integrity/integrity_report.h"
+#include "platform/linux/integrity.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 struct Stats {
-  double median_ms = 0, min_ms = 0, max_ms = 0;
+  double median_ms = 0, min_ms = 0, max_ms = 0, p99_ms = 0;
 };
 
 Stats Summarize(std::vector<double> ms) {
@@ -56,6 +67,8 @@ Stats Summarize(std::vector<double> ms) {
   s.max_ms = ms.back();
   const size_t n = ms.size();
   s.median_ms = n % 2 == 1 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
+  // Nearest rank.
+  s.p99_ms = ms[std::min(n - 1, static_cast<size_t>(std::ceil(0.99 * static_cast<double>(n))) - 1)];
   return s;
 }
 
@@ -213,6 +226,43 @@ std::string Document(const std::vector<pid_t>& pids, size_t count) {
   return doc + "]}";
 }
 
+// The delay from just before posix_spawn of /bin/true to the watch's launch
+// event for its pid, through the /proc watch (the fallback where the
+// process-event connector is not permitted), `launches` times, in C++.
+std::vector<double> ProcWatchLatency(int launches) {
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::map<int32_t, Clock::time_point> seen;
+  osxnatives::platform::os::LinuxProcessEvents watch(/*use_connector=*/false);
+  std::string reason;
+  if (!watch.addObservers(
+          [&](const osxnatives::platform::ApplicationLifecycleEvent& event) {
+            if (!event.launched) return;
+            std::lock_guard<std::mutex> lock(mutex);
+            seen.emplace(event.application.processIdentifier, Clock::now());
+            arrived.notify_all();
+          },
+          &reason)) {
+    throw std::runtime_error("no /proc watch: " + reason);
+  }
+  std::vector<double> ms;
+  char program[] = "true";
+  char* argv[] = {program, nullptr};
+  for (int i = 0; i < launches; ++i) {
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, "/bin/true", nullptr, nullptr, argv, environ) != 0) break;
+    std::unique_lock<std::mutex> lock(mutex);
+    const bool found =
+        arrived.wait_for(lock, std::chrono::seconds(10), [&] { return seen.count(pid) != 0; });
+    if (found) ms.push_back(std::chrono::duration<double, std::milli>(seen[pid] - start).count());
+    lock.unlock();
+    waitpid(pid, nullptr, 0);
+  }
+  watch.removeObservers();
+  return ms;
+}
+
 }  // namespace
 
 // The C++ listing in a loop, at `total` running processes, for a profiler.
@@ -280,6 +330,29 @@ int main(int argc, char** argv) {
       std::printf("  ratios: JNI/floor %.2f  JNI/ps %.2f  JNI/ProcessHandle %.2f  C++/floor %.2f\n",
                   jni.median_ms / floor.median_ms, jni.median_ms / ps.median_ms,
                   jni.median_ms / handle.median_ms, cpp.median_ms / floor.median_ms);
+      const Stats report =
+          Measure(runs, [&] { sink += osxnatives::integrity::IntegrityReport().Take().size(); });
+      const Stats jni_report = java->Times("jniIntegrityReport", runs);
+      Row("C++ integrity report", report, processes, &cpp, "C++ getAllProcesses");
+      Row("JNI integrity report", jni_report, processes, &jni, "JNI getAllProcesses");
+      std::printf("  ratios: report/getAllProcesses C++ %.2f  JNI %.2f (at most 1.5)\n",
+                  report.median_ms / cpp.median_ms, jni_report.median_ms / jni.median_ms);
+      if (total == totals.back()) {
+        const Stats launch = java->Times("launchLatency", 100);
+        std::printf(
+            "  launch reaches Java (100 launches): median %.2f ms  p99 %.2f ms  max %.2f"
+            " ms (at most 50 ms median)\n",
+            launch.median_ms, launch.p99_ms, launch.max_ms);
+        const std::vector<double> polled = ProcWatchLatency(100);
+        if (polled.empty()) throw std::runtime_error("the /proc watch saw no launch");
+        const Stats poll = Summarize(polled);
+        std::printf(
+            "  launch seen by the /proc watch (every %lld ms, C++, %zu of 100 seen): median"
+            " %.2f ms  p99 %.2f ms  max %.2f ms\n",
+            static_cast<long long>(
+                osxnatives::platform::os::LinuxProcessEvents::kPollInterval.count()),
+            polled.size(), poll.median_ms, poll.p99_ms, poll.max_ms);
+      }
       size_t document = 0;
       MemoryRow("memory of one C++ listing", [&] {
         document = osxnatives::SecurityControllerSwift().getAllProcesses("").size();

@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
 # Checks the dynamic symbols that libOSXNatives defines: JNI_OnLoad, main, and
 # one Java_..._<Class>_<name> for each native method that a Java class of the
-# package declares (the host class OSXNativeProvider and the classes beside it
-# in its folder). With --all, every one of those natives and main must be
-# exported too, and the host class must declare its 24. Reads ELF and thin
-# 64-bit Mach-O libraries.
+# package declares (every .java file beside the host class, OSXNativeProvider,
+# whose path is the second argument). With --all, every declared native and
+# main must be exported too, and the host class must declare its 24. Reads ELF
+# and thin 64-bit Mach-O libraries.
 set -euo pipefail
 library=$1 java_source=$2 mode=${3:-}
-package=Java_com_qor_kestrelgate_osx_natives_
 natives() { sed -n 's/.*native [^(]* \([A-Za-z0-9_]*\)(.*/\1/p' "$1"; }
-allowed=JNI_OnLoad$'\n'main
+# JNI's short names write "_" in a class or method name as "_1".
+mangle() { sed 's/_/_1/g'; }
+allowed=""
 for source in "$(dirname "$java_source")"/*.java; do
-  class=$(basename "$source" .java)
-  names=$(natives "$source")
-  if [[ -n $names ]]; then allowed+=$'\n'$(sed "s/^/$package${class}_/" <<<"$names"); fi
+  class=$(basename "$source" .java | mangle)
+  declared_here=$(natives "$source" | mangle)
+  [[ -n $declared_here ]] || continue
+  allowed+=$(sed "s/^/Java_com_qor_kestrelgate_osx_natives_${class}_/" <<<"$declared_here")$'\n'
 done
-allowed=$(sort -u <<<"$allowed")
+allowed=$(printf '%sJNI_OnLoad\nmain\n' "$allowed" | sort -u)
 # A Mach-O library (thin; NM may name llvm-nm) lists its exports as external
 # symbols with a leading underscore; an ELF library in its dynamic table.
 if [[ $(od -An -N4 -tx1 "$library" | tr -d ' ') == cffaedfe ]]; then

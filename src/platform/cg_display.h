@@ -47,6 +47,32 @@ class NSScreen {
   virtual std::optional<std::string> mainScreenLocalizedName() = 0;
 };
 
+// What CoreGraphics says of one display: `CGDisplayIsMain`,
+// `CGDisplayIsBuiltin`, `CGDisplayMirrorsDisplay`, `CGDisplayVendorNumber`,
+// `CGDisplayModelNumber`, `CGDisplaySerialNumber`, `CGDisplayScreenSize` and
+// `CGDisplayPixelsWide`/`High`.
+struct CGDisplayDescription {
+  bool isMain = false;
+  bool isBuiltin = false;
+  // The display this one mirrors; 0 (`kCGNullDirectDisplay`) when none.
+  CGDirectDisplayID mirrorsDisplay = 0;
+  uint32_t vendorNumber = 0;  // 0 where the display does not say
+  uint32_t modelNumber = 0;
+  uint32_t serialNumber = 0;
+  double widthMillimetres = 0;  // 0 where the display reports no size
+  double heightMillimetres = 0;
+  uint64_t pixelsWide = 0;
+  uint64_t pixelsHigh = 0;
+};
+
+class CGDisplayProperties {
+ public:
+  virtual ~CGDisplayProperties() = default;
+  // The description of `display`; nullopt when the id names no online
+  // display. Thread-safe.
+  virtual std::optional<CGDisplayDescription> describeDisplay(CGDirectDisplayID display) = 0;
+};
+
 }  // namespace osxnatives::platform
 
 #endif  // OSXNATIVES_PLATFORM_CG_DISPLAY_H_

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/registry.h"
@@ -27,7 +28,25 @@ struct CGWindowInfo {
   // The number under `kCGWindowOwnerPID`, as the dictionary holds it (not
   // necessarily integral); nullopt when the key is missing or not a number.
   std::optional<double> ownerPID;
+
+  // Read for the integrity report; each nullopt when the key is missing or of
+  // another type. Never the window's contents or title.
+  std::optional<int64_t> windowNumber;   // kCGWindowNumber
+  std::optional<std::string> ownerName;  // kCGWindowOwnerName
+  std::optional<int64_t> layer;          // kCGWindowLayer; 0 is the normal level
+  std::optional<double> alpha;           // kCGWindowAlpha
+  std::optional<int64_t> sharingState;   // kCGWindowSharingState; 0 is none
+  std::optional<bool> isOnscreen;        // kCGWindowIsOnscreen
+  struct Bounds {
+    double x = 0, y = 0, width = 0, height = 0;
+  };
+  std::optional<Bounds> bounds;  // kCGWindowBounds
 };
+
+// `kCGWindowSharingState` values.
+inline constexpr int64_t kCGWindowSharingNone = 0;
+inline constexpr int64_t kCGWindowSharingReadOnly = 1;
+inline constexpr int64_t kCGWindowSharingReadWrite = 2;
 
 class CGWindowList {
  public:

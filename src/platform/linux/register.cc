@@ -15,6 +15,9 @@ void RegisterNativeServices() {
   SetDefault<IORegistry>(&LinuxIORegistry);
   SetDefault<CFStringText>(&LinuxCFStringText);
   SetDefault<OwnProcess>(&LinuxOwnProcess);
+  SetDefault<MachineIdentity>(&LinuxMachineIdentity);
+  SetDefault<AVCaptureDeviceDiscovery>(&LinuxAVCaptureDeviceDiscovery);
+  SetDefault<NSWorkspaceNotifications>(&LinuxNSWorkspaceNotifications);
 }
 
 }  // namespace osxnatives::platform

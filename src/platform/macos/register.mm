@@ -23,6 +23,7 @@ void RegisterNativeServices() {
   macos::RegisterNetworkAndUsb();
   macos::RegisterText();
   macos::RegisterAssessment();
+  macos::RegisterIntegrity();
 }
 
 }  // namespace osxnatives::platform

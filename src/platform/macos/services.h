@@ -20,6 +20,9 @@ void RegisterAuthorization();       // authorization.mm: AVCaptureDevice, AXTrus
 void RegisterNetworkAndUsb();       // network_usb.mm: CFNetwork, IORegistry
 void RegisterText();                // text.mm: CFStringText
 void RegisterAssessment();          // assessment.mm: AEAssessment
+// integrity.mm: MachineIdentity, CGDisplayProperties, AVCaptureDeviceDiscovery,
+// NSWindowSharing, NSWorkspaceNotifications
+void RegisterIntegrity();
 
 }  // namespace osxnatives::platform::macos
 

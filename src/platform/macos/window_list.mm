@@ -8,6 +8,7 @@
 #include "platform/cg_window_list.h"
 #include "platform/macos/scoped_cf.h"
 #include "platform/macos/services.h"
+#include "platform/macos/window_description.h"
 
 namespace osxnatives::platform::macos {
 namespace {
@@ -51,7 +52,10 @@ class WindowList : public CGWindowList {
           windows.reset();
           break;
         }
-        windows->push_back({OwnerPID(static_cast<CFDictionaryRef>(window))});
+        CGWindowInfo info;
+        info.ownerPID = OwnerPID(static_cast<CFDictionaryRef>(window));
+        DescribeWindow(static_cast<CFDictionaryRef>(window), info);
+        windows->push_back(std::move(info));
       }
     }
     return windows;

@@ -16,6 +16,8 @@ sim::SimDisplays& DefaultDisplays() {
 
 CGDisplay& SimCGDisplay() { return DefaultDisplays(); }
 
+CGDisplayProperties& SimCGDisplayProperties() { return DefaultDisplays(); }
+
 NSScreen& SimNSScreen() { return DefaultDisplays(); }
 
 namespace sim {
@@ -49,16 +51,52 @@ CGError ErrorCode(const nlohmann::json* errors, const char* call) {
   return static_cast<CGError>(it->get<int64_t>());
 }
 
+uint64_t UnsignedOr0(const nlohmann::json& entry, const char* key, uint64_t limit,
+                     const std::string& where) {
+  auto it = entry.find(key);
+  if (it == entry.end() || it->is_null()) return 0;
+  if (!it->is_number_unsigned() || it->get<uint64_t>() > limit) {
+    Warn(where + "." + key + " is not an unsigned number in range; using 0");
+    return 0;
+  }
+  return it->get<uint64_t>();
+}
+
+double NumberOr0(const nlohmann::json& entry, const char* key, const std::string& where) {
+  auto it = entry.find(key);
+  if (it == entry.end() || it->is_null()) return 0;
+  if (!it->is_number()) {
+    Warn(where + "." + key + " is not a number; using 0");
+    return 0;
+  }
+  return it->get<double>();
+}
+
+CGDisplayDescription ReadDescription(const nlohmann::json& entry, const std::string& where) {
+  constexpr uint64_t k32 = std::numeric_limits<uint32_t>::max();
+  CGDisplayDescription d;
+  d.isBuiltin = FlagOr(entry, "builtin", false, where);
+  d.mirrorsDisplay = static_cast<CGDirectDisplayID>(UnsignedOr0(entry, "mirrorOf", k32, where));
+  d.vendorNumber = static_cast<uint32_t>(UnsignedOr0(entry, "vendor", k32, where));
+  d.modelNumber = static_cast<uint32_t>(UnsignedOr0(entry, "model", k32, where));
+  d.serialNumber = static_cast<uint32_t>(UnsignedOr0(entry, "serial", k32, where));
+  d.widthMillimetres = NumberOr0(entry, "widthMm", where);
+  d.heightMillimetres = NumberOr0(entry, "heightMm", where);
+  d.pixelsWide = UnsignedOr0(entry, "pixelsWide", UINT64_MAX, where);
+  d.pixelsHigh = UnsignedOr0(entry, "pixelsHigh", UINT64_MAX, where);
+  return d;
+}
+
 }  // namespace
 
 SimDisplays::SimDisplays(Desktop& desktop) : desktop_(desktop) {
   const Scenario& scenario = desktop.scenario();
   const nlohmann::json* list = scenario.Find("displays");
   if (list == nullptr) {
-    displays_.push_back({1, "Simulated Display", true, true, true});
+    displays_.push_back({1, "Simulated Display", true, true, true, {}});
   } else if (!list->is_array()) {
     Warn("scenario key \"displays\" is not a list; using one simulated display");
-    displays_.push_back({1, "Simulated Display", true, true, true});
+    displays_.push_back({1, "Simulated Display", true, true, true, {}});
   } else {
     for (size_t i = 0; i < list->size(); ++i) {
       const nlohmann::json& entry = (*list)[i];
@@ -76,6 +114,7 @@ SimDisplays::SimDisplays(Desktop& desktop) : desktop_(desktop) {
       display.main = FlagOr(entry, "main", false, where);
       display.active = FlagOr(entry, "active", true, where);
       display.online = FlagOr(entry, "online", true, where) || display.active;
+      display.description = ReadDescription(entry, where);
       displays_.push_back(display);
     }
   }
@@ -161,6 +200,16 @@ std::optional<std::string> SimDisplays::mainScreenLocalizedName() {
     if (display.id == main_ && display.active) {
       return display.name;
     }
+  }
+  return std::nullopt;
+}
+
+std::optional<CGDisplayDescription> SimDisplays::describeDisplay(CGDirectDisplayID display) {
+  for (const Display& entry : displays_) {
+    if (entry.id != display || !entry.online) continue;
+    CGDisplayDescription description = entry.description;
+    description.isMain = entry.id == main_;
+    return description;
   }
   return std::nullopt;
 }

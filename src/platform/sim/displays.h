@@ -28,7 +28,13 @@ namespace osxnatives::platform::sim {
 // Capture and release journal "CoreGraphics" "CGDisplayCapture" /
 // "CGDisplayRelease" {"display"}; an id that is not active gives
 // kCGErrorIllegalArgument and is journaled all the same.
-class SimDisplays : public CGDisplay, public NSScreen {
+//
+// Each entry may also describe the display: "builtin" (bool), "mirrorOf" (the
+// id of the display it mirrors), "vendor", "model", "serial" (unsigned 32-bit),
+// "widthMm", "heightMm" (numbers), "pixelsWide", "pixelsHigh"; absent values
+// are 0 (false for "builtin"), as CoreGraphics answers for a display that does
+// not say. Reading a description is not journaled.
+class SimDisplays : public CGDisplay, public NSScreen, public CGDisplayProperties {
  public:
   struct Display {
     CGDirectDisplayID id = 0;
@@ -36,6 +42,7 @@ class SimDisplays : public CGDisplay, public NSScreen {
     bool main = false;
     bool online = true;
     bool active = true;
+    CGDisplayDescription description;
   };
 
   explicit SimDisplays(Desktop& desktop);
@@ -50,6 +57,8 @@ class SimDisplays : public CGDisplay, public NSScreen {
 
   uint32_t screensCount() override;
   std::optional<std::string> mainScreenLocalizedName() override;
+
+  std::optional<CGDisplayDescription> describeDisplay(CGDirectDisplayID display) override;
 
   // The displays captured now, in id order. Thread-safe.
   std::vector<CGDirectDisplayID> captured() const;

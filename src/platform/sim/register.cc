@@ -1,5 +1,6 @@
 #include "platform/initialize.h"
 #include "platform/sim/desktop.h"
+#include "platform/sim/integrity.h"
 #include "platform/sim/network_usb.h"
 #include "platform/sim/services.h"
 
@@ -23,6 +24,8 @@ void RegisterSimulatedDesktop() {
   SetDefault<CFBundles>(&SimCFBundles);
   SetDefault<CGWindowList>(&SimCGWindowList);
   SetDefault<NSWorkspace>(&SimNSWorkspace);
+  SetDefault<CGDisplayProperties>(&SimCGDisplayProperties);
+  SetDefault<NSWindowSharing>(&SimNSWindowSharing);
 
   // The scenario may stand in for the machine's interfaces and USB devices.
   const sim::Scenario& scenario = sim::Desktop::Instance().scenario();
@@ -31,6 +34,16 @@ void RegisterSimulatedDesktop() {
   }
   if (auto registry = sim::UsbRegistryFromScenario(scenario)) {
     SetDefault<IORegistry>(registry.release());
+  }
+  // And for the machine's identity, cameras and application launches.
+  if (auto machine = sim::MachineIdentityFromScenario(scenario)) {
+    SetDefault<MachineIdentity>(machine.release());
+  }
+  if (auto cameras = sim::CaptureDevicesFromScenario(scenario)) {
+    SetDefault<AVCaptureDeviceDiscovery>(cameras.release());
+  }
+  if (auto launches = sim::LaunchesFromScenario(sim::Desktop::Instance())) {
+    SetDefault<NSWorkspaceNotifications>(launches.release());
   }
 }
 

@@ -18,6 +18,7 @@
 #include "platform/ns_pasteboard.h"
 #include "platform/ns_user_defaults.h"
 #include "platform/ns_user_notification_center.h"
+#include "platform/ns_window_sharing.h"
 #include "platform/ns_workspace.h"
 
 namespace osxnatives::platform {
@@ -27,6 +28,7 @@ AEAssessment& SimAEAssessment();
 AXTrust& SimAXTrust();
 NSBundle& SimNSBundle();
 CGDisplay& SimCGDisplay();
+CGDisplayProperties& SimCGDisplayProperties();
 NSScreen& SimNSScreen();
 NSEvent& SimNSEvent();
 NSAppleEventManager& SimNSAppleEventManager();
@@ -39,6 +41,7 @@ NSUserDefaults& SimNSUserDefaults();
 CFBundles& SimCFBundles();
 CGWindowList& SimCGWindowList();
 NSWorkspace& SimNSWorkspace();
+NSWindowSharing& SimNSWindowSharing();
 
 }  // namespace osxnatives::platform
 

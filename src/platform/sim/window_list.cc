@@ -2,11 +2,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "platform/sim/services.h"
 
 namespace osxnatives::platform {
+namespace {
+constexpr const char* kBoundsKeys[] = {"x", "y", "width", "height"};
+}  // namespace
 
 CGWindowList& SimCGWindowList() {
   static auto* const windows =
@@ -15,6 +20,46 @@ CGWindowList& SimCGWindowList() {
 }
 
 namespace sim {
+namespace {
+
+// The integrity keys of one "windows" entry: "windowNumber", "ownerName",
+// "layer", "alpha", "sharingState", "bounds" {"x","y","width","height"}. A
+// value of another type is reported and left out, as the real dictionary
+// would leave out a key it does not have.
+void ReadDescription(const nlohmann::json& entry, const std::string& where, CGWindowInfo& info) {
+  auto number = [&](const char* key) -> const nlohmann::json* {
+    auto it = entry.find(key);
+    if (it == entry.end() || it->is_null()) return nullptr;
+    if (!it->is_number()) {
+      Warn(where + "." + key + " is not a number; left out");
+      return nullptr;
+    }
+    return &*it;
+  };
+  if (auto* value = number("windowNumber")) info.windowNumber = value->get<int64_t>();
+  if (auto* value = number("layer")) info.layer = value->get<int64_t>();
+  if (auto* value = number("alpha")) info.alpha = value->get<double>();
+  if (auto* value = number("sharingState")) info.sharingState = value->get<int64_t>();
+  if (auto name = entry.find("ownerName"); name != entry.end() && name->is_string()) {
+    info.ownerName = name->get<std::string>();
+  }
+  if (auto bounds = entry.find("bounds"); bounds != entry.end() && !bounds->is_null()) {
+    const bool complete =
+        bounds->is_object() &&
+        std::all_of(std::begin(kBoundsKeys), std::end(kBoundsKeys), [&](const char* key) {
+          return bounds->contains(key) && (*bounds)[key].is_number();
+        });
+    if (complete) {
+      info.bounds =
+          CGWindowInfo::Bounds{(*bounds)["x"].get<double>(), (*bounds)["y"].get<double>(),
+                               (*bounds)["width"].get<double>(), (*bounds)["height"].get<double>()};
+    } else {
+      Warn(where + ".bounds is not {x, y, width, height}; left out");
+    }
+  }
+}
+
+}  // namespace
 
 SimWindowList::SimWindowList(Desktop& desktop, int32_t host_pid) {
   const nlohmann::json* list = desktop.scenario().Find("windows");
@@ -49,6 +94,7 @@ SimWindowList::SimWindowList(Desktop& desktop, int32_t host_pid) {
         Warn(where + ".onScreen is not a boolean; the window is on screen");
       }
     }
+    ReadDescription(entry, where, window.info);
     windows_.push_back(window);
   }
 }
@@ -65,6 +111,7 @@ std::optional<std::vector<CGWindowInfo>> SimWindowList::CGWindowListCopyWindowIn
       continue;
     }
     result.push_back(window.info);
+    result.back().isOnscreen = window.on_screen;
   }
   return result;
 }

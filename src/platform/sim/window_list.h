@@ -12,9 +12,12 @@
 namespace osxnatives::platform::sim {
 
 // "windows" entries are {"ownerPid": number, "onScreen": bool (default
-// true)}, front to back; ownerPid 0 stands for the host process. A window
-// without "ownerPid" has no owner in its dictionary; an ownerPid that is not
-// a number is reported with `Warn` and left out of the dictionary. Option bits
+// true)}, front to back, plus "windowNumber", "ownerName", "layer", "alpha",
+// "sharingState" and "bounds" {"x","y","width","height"} where given (read
+// back as the integrity keys of the dictionary); ownerPid 0 stands for the
+// host process. A window without "ownerPid" has no owner in its dictionary; an
+// ownerPid that is not a number is reported with `Warn` and left out of the
+// dictionary. Option bits
 // that ask for on-screen windows (OnScreenOnly, OnScreenAboveWindow,
 // OnScreenBelowWindow) list only the windows on screen; every other option
 // set lists them all. Reading the list is not an effect and is not journaled.

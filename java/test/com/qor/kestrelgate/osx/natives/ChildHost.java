@@ -7,6 +7,8 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import java.io.BufferedReader;
 import java.io.IOException;
 import java.net.URISyntaxException;
+import java.nio.file.FileSystem;
+import java.nio.file.FileSystems;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.attribute.PosixFilePermissions;
@@ -168,6 +170,25 @@ final class ChildHost {
     List<String> command = java(location(OwnLoaderChild.class), OwnLoaderChild.class);
     command.add(hostClassPath());
     return launch(command, actions);
+  }
+
+  /**
+   * Starts NativeChild with a host class path that holds OSXNativeProvider and nothing else of the
+   * library's jar: a host that predates every other class of the package.
+   */
+  Child startWithHostClassOnly(String... actions) throws IOException, URISyntaxException {
+    Path classes = Files.createDirectories(work.resolve("host-class-only"));
+    try (FileSystem jar = FileSystems.newFileSystem(Path.of(location(OSXNativeProvider.class)))) {
+      Path folder = jar.getPath("com/qor/kestrelgate/osx/natives");
+      Path target = Files.createDirectories(classes.resolve(folder.toString()));
+      try (var entries = Files.list(folder)) {
+        for (Path entry : entries.filter(e -> e.getFileName().toString()
+            .startsWith("OSXNativeProvider")).toList()) {
+          Files.copy(entry, target.resolve(entry.getFileName().toString()));
+        }
+      }
+    }
+    return launch(java(classes + ":" + location(NativeChild.class), NativeChild.class), actions);
   }
 
   /** Starts osxnatives-recover, which the build puts next to the library. */

@@ -1,8 +1,11 @@
 package com.qor.kestrelgate.osx.natives.bench;
 
+import com.qor.kestrelgate.osx.natives.ExamIntegrity;
 import com.qor.kestrelgate.osx.natives.OSXNativeProvider;
 import java.io.IOException;
 import java.io.InputStream;
+import java.util.Map;
+import java.util.concurrent.ConcurrentHashMap;
 import java.util.concurrent.atomic.AtomicLong;
 
 /**
@@ -73,6 +76,56 @@ public final class ProcessBench {
       sink += OSXNativeProvider.pauseAllProcesses(document).length();
       OSXNativeProvider.resumeAllProcesses(document);
       times[i] = System.nanoTime() - start;
+    }
+    return times;
+  }
+
+  /** The integrity report through JNI, the whole document received as a Java string. */
+  public static long[] jniIntegrityReport(int runs) {
+    long[] times = new long[runs];
+    for (int i = 0; i < runs; i++) {
+      long start = System.nanoTime();
+      sink += ExamIntegrity.integrityReport().length();
+      times[i] = System.nanoTime() - start;
+    }
+    return times;
+  }
+
+  /**
+   * For each of {@code runs} children ({@code true}, which exits at once): the time from just
+   * before ProcessBuilder.start() to the watch's launch callback for its pid, in Java. The spawn
+   * itself is inside the figure, so it is an upper bound of the watch's own delay.
+   */
+  public static long[] launchLatency(int runs) throws IOException, InterruptedException {
+    Map<Long, Long> seen = new ConcurrentHashMap<>();
+    Object arrived = new Object();
+    ExamIntegrity.WatchResult started = ExamIntegrity.startApplicationWatch(event -> {
+      if (event.launched()) {
+        seen.putIfAbsent((long) event.pid(), System.nanoTime());
+        synchronized (arrived) {
+          arrived.notifyAll();
+        }
+      }
+    });
+    if (started.outcome() != ExamIntegrity.WatchOutcome.STARTED) {
+      throw new IllegalStateException("no watch: " + started);
+    }
+    System.out.println("  launch watch: " + started.detail());
+    long[] times = new long[runs];
+    try {
+      for (int i = 0; i < runs; i++) {
+        long start = System.nanoTime();
+        Process child = new ProcessBuilder("true").start();
+        synchronized (arrived) {
+          while (!seen.containsKey(child.pid())) {
+            arrived.wait(10_000);
+          }
+        }
+        times[i] = seen.get(child.pid()) - start;
+        child.waitFor();
+      }
+    } finally {
+      ExamIntegrity.stopApplicationWatch();
     }
     return times;
   }

@@ -24,6 +24,7 @@ public final class Demo {
     EnvironmentSection.run(transcript);
     InputSection.run(transcript);
     AssessmentSection.run(transcript);
+    IntegritySection.run(transcript);
 
     transcript.section("Done");
     System.out.println("The simulated desktop is back to its default presentation.");

@@ -1,5 +1,6 @@
 package com.qor.kestrelgate.osx.natives.smoke;
 
+import com.qor.kestrelgate.osx.natives.ExamIntegrity;
 import com.qor.kestrelgate.osx.natives.OSXNativeProvider;
 import java.io.IOException;
 import java.nio.file.Files;
@@ -90,6 +91,21 @@ public final class Smoke {
         OSXNativeProvider.getInfoPlistProperty("CFBundleIdentifier"));
     String missing = OSXNativeProvider.getInfoPlistProperty("OSXNativesSmokeNoSuchKey");
     check("".equals(missing), "a missing Info.plist key gives \"" + missing + "\", not \"\"");
+
+    // ExamIntegrity: only the read-only report.
+    String integrity = ExamIntegrity.integrityReport();
+    report("ExamIntegrity.integrityReport()", integrity);
+    check(integrity != null && integrity.startsWith("{"), "the integrity report is no document");
+    if (integrity != null) {
+      for (String section :
+          new String[] {"virtualMachine", "windows", "displays", "cameras", "deviceBridges"}) {
+        check(integrity.contains("\"" + section + "\":{"), "the report has no " + section);
+      }
+      // hw.model is always readable on a Mac, so the machine section can never be blind.
+      check(integrity.contains("\"name\":\"hw.model\""), "the report has no hw.model");
+      check(!integrity.contains("\"verdict\":\"unknown\""),
+          "the virtual-machine verdict is unknown on a Mac");
+    }
 
     synchronized (errorLines) {
       for (String line : errorLines) {
