@@ -131,7 +131,7 @@ json IntegrityReport::VirtualMachine() {
 json IntegrityReport::Windows() {
   auto windows = platform::Get<platform::CGWindowList>().CGWindowListCopyWindowInfo(
       platform::kCGWindowListOptionOnScreenOnly | platform::kCGWindowListExcludeDesktopElements,
-      platform::kCGNullWindowID);
+      platform::kNullWindowID);
   if (!windows) return Unknown("the window list is unavailable (no window server session)");
   const double own_pid = platform::Get<platform::PosixProcess>().getpid();
   json findings = json::array();

@@ -15,7 +15,7 @@ TEST(SimIntegrityTest, WindowEntriesCarryTheirDescriptionAndBadValuesAreLeftOut)
        "sharingState": 0, "bounds": {"x": 10, "y": 20, "width": 300, "height": 200}},
       {"ownerPid": 502, "layer": "high", "bounds": {"x": 1}, "onScreen": false}]})");
   SimWindowList list(test.desktop(), 100);
-  const auto all = list.CGWindowListCopyWindowInfo(kCGWindowListOptionAll, kCGNullWindowID);
+  const auto all = list.CGWindowListCopyWindowInfo(kCGWindowListOptionAll, kNullWindowID);
   ASSERT_EQ(all->size(), 2U);
   const CGWindowInfo& hidden = (*all)[0];
   EXPECT_EQ(hidden.ownerName, "Answers");

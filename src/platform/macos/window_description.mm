@@ -3,10 +3,8 @@
 #error "This file is built with automatic reference counting (-fobjc-arc)."
 #endif
 
-// Our interface header comes first: CGWindow.h defines kCGNullWindowID as a
-// macro, which would rewrite the same-named constant of the header.
 #include "platform/macos/window_description.h"
-// Then the SDK, whose macro this file never uses.
+
 #include <CoreGraphics/CoreGraphics.h>
 
 #include "platform/macos/objc_support.h"
