@@ -16,17 +16,6 @@ NSWindowSharing& SimNSWindowSharing() {
 namespace sim {
 namespace {
 
-std::optional<std::string> Text(const nlohmann::json& object, const char* key,
-                                const std::string& where) {
-  auto it = object.find(key);
-  if (it == object.end() || it->is_null()) return std::nullopt;
-  if (!it->is_string()) {
-    Warn(where + "." + key + " is not a string; treated as absent");
-    return std::nullopt;
-  }
-  return it->get<std::string>();
-}
-
 // The list under `key`, or null (with a warning when it is not a list).
 const nlohmann::json* List(const Scenario& scenario, const char* key) {
   const nlohmann::json* list = scenario.Find(key);
@@ -109,7 +98,7 @@ std::unique_ptr<MachineIdentity> MachineIdentityFromScenario(const Scenario& sce
   for (const auto& [key, origin] : texts) {
     MachineFact fact{
         origin.first, origin.second, MachineFactKind::kHardwareName, {}, "not in the scenario"};
-    if (auto text = Text(*machine, key, "machine")) {
+    if (auto text = OptionalString(*machine, key, "machine")) {
       fact.value = *text;
       fact.unknownReason.reset();
     }
@@ -129,9 +118,10 @@ std::unique_ptr<AVCaptureDeviceDiscovery> CaptureDevicesFromScenario(const Scena
       Warn(where + " is not an object; skipped");
       continue;
     }
-    CaptureDeviceInfo device{Text(entry, "uniqueID", where),   Text(entry, "localizedName", where),
-                             Text(entry, "modelID", where),    Text(entry, "manufacturer", where),
-                             Text(entry, "deviceType", where), std::nullopt};
+    CaptureDeviceInfo device{
+        OptionalString(entry, "uniqueID", where),   OptionalString(entry, "localizedName", where),
+        OptionalString(entry, "modelID", where),    OptionalString(entry, "manufacturer", where),
+        OptionalString(entry, "deviceType", where), std::nullopt};
     if (auto it = entry.find("continuityCamera"); it != entry.end() && it->is_boolean()) {
       device.continuityCamera = it->get<bool>();
     }
@@ -155,8 +145,8 @@ std::unique_ptr<NSWorkspaceNotifications> LaunchesFromScenario(Desktop& desktop)
     }
     ApplicationLifecycleEvent event;
     event.application.processIdentifier = pid->get<int32_t>();
-    event.application.bundleIdentifier = Text(entry, "bundleIdentifier", where);
-    event.application.localizedName = Text(entry, "localizedName", where);
+    event.application.bundleIdentifier = OptionalString(entry, "bundleIdentifier", where);
+    event.application.localizedName = OptionalString(entry, "localizedName", where);
     auto terminated = entry.find("terminated");
     event.launched =
         !(terminated != entry.end() && terminated->is_boolean() && terminated->get<bool>());

@@ -18,6 +18,17 @@ void Warn(std::string_view text) {
   std::fflush(stderr);
 }
 
+std::optional<std::string> OptionalString(const nlohmann::json& object, const char* key,
+                                          const std::string& where) {
+  auto it = object.find(key);
+  if (it == object.end() || it->is_null()) return std::nullopt;
+  if (!it->is_string()) {
+    Warn(where + "." + key + " is not a string; treated as absent");
+    return std::nullopt;
+  }
+  return it->get<std::string>();
+}
+
 Scenario Scenario::Parse(std::string_view text, std::string_view source) {
   nlohmann::json root = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
   if (root.is_discarded()) {

@@ -57,6 +57,12 @@ class Scenario {
 // error. Thread-safe.
 void Warn(std::string_view text);
 
+// The text under `key` of `object`; nullopt when it is absent or null, and
+// when it is not a string, which is warned about as "<where>.<key> is not a
+// string; treated as absent".
+std::optional<std::string> OptionalString(const nlohmann::json& object, const char* key,
+                                          const std::string& where);
+
 }  // namespace osxnatives::platform::sim
 
 #endif  // OSXNATIVES_PLATFORM_SIM_SCENARIO_H_

@@ -13,20 +13,6 @@ NSWorkspace& SimNSWorkspace() {
 }
 
 namespace sim {
-namespace {
-
-std::optional<std::string> OptionalString(const nlohmann::json& object, const char* key,
-                                          const std::string& where) {
-  auto it = object.find(key);
-  if (it == object.end() || it->is_null()) return std::nullopt;
-  if (!it->is_string()) {
-    Warn(where + "." + key + " is not a string; treated as absent");
-    return std::nullopt;
-  }
-  return it->get<std::string>();
-}
-
-}  // namespace
 
 SimWorkspace::SimWorkspace(Desktop& desktop, int32_t host_pid) : desktop_(desktop) {
   const Scenario& scenario = desktop.scenario();
