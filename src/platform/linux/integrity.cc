@@ -347,9 +347,14 @@ void LinuxProcessEvents::ConnectorLoop(int sock, int wake,
       if (length < 0 && (errno == EINTR || errno == ENOBUFS)) continue;  // ENOBUFS: events lost
       return;
     }
-    int remaining = static_cast<int>(length);
-    for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, remaining);
-         header = NLMSG_NEXT(header, remaining)) {
+    // NLMSG_OK and NLMSG_NEXT, without the macros' mixed-sign comparison.
+    size_t remaining = static_cast<size_t>(length);
+    for (auto* header = reinterpret_cast<nlmsghdr*>(buffer);
+         remaining >= sizeof(nlmsghdr) && header->nlmsg_len >= sizeof(nlmsghdr) &&
+         header->nlmsg_len <= remaining;
+         remaining -= std::min<size_t>(remaining, NLMSG_ALIGN(header->nlmsg_len)),
+               header = reinterpret_cast<nlmsghdr*>(reinterpret_cast<char*>(header) +
+                                                    NLMSG_ALIGN(header->nlmsg_len))) {
       if (header->nlmsg_len < NLMSG_LENGTH(sizeof(cn_msg))) continue;
       const auto* message = static_cast<const cn_msg*>(NLMSG_DATA(header));
       if (message->id.idx != CN_IDX_PROC || message->id.val != CN_VAL_PROC) continue;

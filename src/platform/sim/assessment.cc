@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -203,8 +204,11 @@ class SimAssessment::Session : public AEAssessmentSession {
   // Queues one callback: when it runs, the session's active flag follows the
   // event, the delivery is journaled, then the delegate is called.
   template <typename Call>
-  void Deliver(const char* selector, std::optional<NSError> error, Call call) {
-    owner_.Post([this_owner = &owner_, state = state_, selector, error = std::move(error), call] {
+  void Deliver(const char* selector, std::optional<NSError> error_value, Call call) {
+    // Shared rather than moved into the capture: GCC 12 with ThreadSanitizer
+    // takes the moved optional's string for uninitialised.
+    auto error = std::make_shared<const std::optional<NSError>>(std::move(error_value));
+    owner_.Post([this_owner = &owner_, state = state_, selector, error, call] {
       {
         std::lock_guard<std::mutex> lock(state->mutex);
         const std::string name = selector;
@@ -216,8 +220,8 @@ class SimAssessment::Session : public AEAssessmentSession {
       }
       this_owner->desktop_.journal().Record(
           kDelegateService, selector,
-          error ? nlohmann::json{{"error", ErrorJson(*error)}} : nlohmann::json::object());
-      call(*state->delegate, error);
+          *error ? nlohmann::json{{"error", ErrorJson(**error)}} : nlohmann::json::object());
+      call(*state->delegate, *error);
     });
   }
 
