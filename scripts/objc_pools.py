@@ -150,8 +150,10 @@ def main():
     commands = json.loads(pathlib.Path(sys.argv[1]).read_text())
     root = pathlib.Path(sys.argv[2]).resolve()
     jobs = int(sys.argv[3]) if len(sys.argv) > 3 else os.cpu_count()
-    entries = [e for e in commands if e["file"].endswith(".mm")
-               and pathlib.Path(e["file"]).resolve().is_relative_to(root)]
+    # The library's own files; test programs drain no pools of their own.
+    backend = (root / "src", root / "cmake")
+    entries = [e for e in commands if e["file"].endswith(".mm") and any(
+        pathlib.Path(e["file"]).resolve().is_relative_to(folder) for folder in backend)]
     with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
         units = [Unit(pathlib.Path(e["file"]).resolve().relative_to(root), nodes)
                  for e, nodes in zip(entries, pool.map(ast_dumps, entries))]

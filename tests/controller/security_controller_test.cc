@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <functional>
 #include <future>
-#include <latch>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "controller/app_delegate_swift.h"
 #include "controller/security_controller_swift.h"
@@ -65,14 +68,23 @@ TEST(PresentationModeTest, SetsOptionsThenLocksTheClipboard) {
 }
 
 // Runs every function on a thread of its own, all released at once, and
-// waits for them.
+// waits for them. (Not std::latch: the libc++ of the Mac floors has none.)
 void Overlap(const std::vector<std::function<void()>>& calls) {
-  std::latch ready(static_cast<std::ptrdiff_t>(calls.size()));
+  std::mutex mutex;
+  std::condition_variable released;
+  size_t waiting = calls.size();
   std::vector<std::thread> threads;
   threads.reserve(calls.size());
   for (const auto& call : calls) {
-    threads.emplace_back([&ready, &call] {
-      ready.arrive_and_wait();
+    threads.emplace_back([&, &call = call] {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (--waiting == 0) {
+          released.notify_all();
+        } else {
+          released.wait(lock, [&] { return waiting == 0; });
+        }
+      }
       call();
     });
   }
