@@ -57,24 +57,6 @@ class AssessmentModeTest {
   }
 
   @Test
-  void aSecondBeginAndAnEndWithoutSessionAreRefusedAndChangeNothing() throws Exception {
-    ChildHost host = new ChildHost("one-session");
-    List<String> results = ChildHost.expect(0, host.start(AssessmentChild.class,
-        ExamLockdown.class, "end", "begin={}", "events=1", "begin={}", "update=[]")).results();
-    assertEquals(List.of(
-        "RESULT end {\"ok\":false,\"error\":\"no assessment session is running\"}",
-        "RESULT begin {\"ok\":true,\"unsupportedKeys\":[]}",
-        "RESULT event didBegin null 0 null platform",
-        "RESULT begin {\"ok\":false,\"error\":\"an assessment session is already active; end it "
-            + "first\"}",
-        "RESULT update {\"ok\":false,\"error\":\"the configuration must be a JSON object\"}"),
-        results);
-    assertEquals(1, host.journalLines().stream()
-        .filter(l -> l.startsWith("{\"service\":\"AEAssessmentSession\",\"call\":\"begin\""))
-        .count());
-  }
-
-  @Test
   void theRecipeKeepsApplesModeWhenTheSessionBegins() throws Exception {
     ChildHost host = new ChildHost("recipe-apple");
     host.scenario("{" + LOCKDOWN_HOST + "}");
