@@ -5,13 +5,13 @@
 # run); prints the kills per phase, how many were restored and how many lost
 # the user's settings (must be 0). Not a timing: the time is only reported.
 #
-#   bash bench/kill_soak.sh [BUILD_DIR] [KILLS_PER_RUN]   # defaults: build all
+#   bash bench/kill_soak.sh [BUILD_DIR] [KILLS_PER_RUN]   # defaults: build-test all
 #
 # BUILD_DIR is a configured Linux build; the test program and the tool are
 # built there first. Exits 1 when a run lost anything or the loop failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+build=${1:-$root/build-test}
 per_run=${2:-all}
 cmake --build "$build" -j2 --target osxnatives_tests osxnatives-recover >/dev/null
 started=$(date +%s)

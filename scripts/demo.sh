@@ -4,13 +4,14 @@
 # shows its progress. Extra arguments go to the demo.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build"
+build="$root/build-demo"
 stage() { printf '\n== demo: [%s/4] %s ==\n' "$1" "$2"; }
 
 stage 1 "Debian packages (scripts/setup.sh)"
 "$root/scripts/setup.sh"
 stage 2 "Configuring the build in $build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSXNATIVES_TESTS=OFF \
+  -DOSXNATIVES_BENCH=OFF
 stage 3 "Building libOSXNatives and the demo host (the first build takes a few minutes)"
 cmake --build "$build" -j "$(nproc)" --target OSXNatives osxnatives_demo
 stage 4 "Running the demo"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the benchmarks and the
-# macOS cross build need.
+# Installs the Debian packages the build, the tests, the benchmarks, the
+# macOS cross build and the release (Debian package tools, lintian) need.
 # Does nothing when they are all present.
 set -euo pipefail
 packages=(
@@ -10,6 +10,7 @@ packages=(
   clang-14 libclang-rt-14-dev libfuzzer-14-dev lld-14 llvm-14 python3
   clang-19 lld-19 llvm-19
   clang-format clang-tidy procps iproute2 util-linux binutils python3-yaml
+  ccache dpkg-dev lintian zip unzip
 )
 missing=()
 for p in "${packages[@]}"; do

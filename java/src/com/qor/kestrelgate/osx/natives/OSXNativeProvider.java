@@ -22,9 +22,13 @@ public final class OSXNativeProvider {
 
   private OSXNativeProvider() {}
 
-  /** Loads libOSXNatives from java.library.path. */
+  /**
+   * Loads libOSXNatives from java.library.path. Throws UnsatisfiedLinkError when it is not found, or
+   * when its version is not this jar's ({@link NativeLibrary}).
+   */
   public static void load() {
     System.loadLibrary("OSXNatives");
+    NativeLibrary.check();
   }
 
   /** Sets the listener that takes every callback instead of standard error; null removes it. */

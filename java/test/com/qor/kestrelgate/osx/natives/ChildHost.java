@@ -15,6 +15,7 @@ import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.TimeUnit;
+import java.util.regex.Pattern;
 import java.util.stream.Collectors;
 import java.util.stream.IntStream;
 
@@ -173,8 +174,9 @@ final class ChildHost {
   }
 
   /**
-   * Starts NativeChild with a host class path that holds OSXNativeProvider and nothing else of the
-   * library's jar: a host that predates every other class of the package.
+   * Starts NativeChild with a host class path that holds OSXNativeProvider, the version check its
+   * load() makes, and nothing else of the library's jar: a host that predates every other class of
+   * the package.
    */
   Child startWithHostClassOnly(String... actions) throws IOException, URISyntaxException {
     Path classes = Files.createDirectories(work.resolve("host-class-only"));
@@ -182,14 +184,17 @@ final class ChildHost {
       Path folder = jar.getPath("com/qor/kestrelgate/osx/natives");
       Path target = Files.createDirectories(classes.resolve(folder.toString()));
       try (var entries = Files.list(folder)) {
-        for (Path entry : entries.filter(e -> e.getFileName().toString()
-            .startsWith("OSXNativeProvider")).toList()) {
+        for (Path entry : entries.filter(e -> HOST_ONLY.matcher(e.getFileName().toString())
+            .lookingAt()).toList()) {
           Files.copy(entry, target.resolve(entry.getFileName().toString()));
         }
       }
     }
     return launch(java(classes + ":" + location(NativeChild.class), NativeChild.class), actions);
   }
+
+  private static final Pattern HOST_ONLY =
+      Pattern.compile("(OSXNativeProvider|NativeLibrary|BuildVersion)\\b");
 
   /** Starts osxnatives-recover, which the build puts next to the library. */
   Child startTool(String... args) throws IOException {

@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Proves the artifacts scripts/release.sh wrote, by using each one as its users
+# would:
+#   - dist/SHA256SUMS verifies;
+#   - the .deb: lintian reports no error; it installs with dpkg -i, a Java
+#     program loads the library with no -Djava.library.path, and dpkg -r
+#     removes every file it brought (as root only; it refuses to touch an
+#     osxnatives package that was installed before);
+#   - the Maven folder: scripts/check_maven.py (poms, paths, checksums); then
+#     the jars taken from it by their coordinates compile and run that program
+#     (the library from the natives jar) and the README's test-kit example;
+#   - the Mac archive, when there is one: its SHA256SUMS verifies, and every
+#     Mach-O slice in it passes the export check and the arm64 slices the
+#     signature check.
+# Prints "release-check: <what>: ok" per check; exits 1 when one fails.
+#
+# Usage: scripts/check-release.sh DIST_DIR
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dist=$(cd "${1:?usage: check-release.sh DIST_DIR}" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+status=0
+ok() { echo "release-check: $*: ok"; }
+bad() {
+  echo "release-check: $*" >&2
+  status=1
+}
+version=$(sed -n 's/^project(OSXNatives VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+group=com.qor.kestrelgate.osx.natives
+
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) && ok "SHA256SUMS" || bad "dist/SHA256SUMS does not verify"
+
+# The smallest host: loads the library and calls one native.
+mkdir -p "$work/hello"
+cat >"$work/hello/Hello.java" <<'EOF'
+import com.qor.kestrelgate.osx.natives.NativeLibrary;
+import com.qor.kestrelgate.osx.natives.OSXNativeProvider;
+
+public class Hello {
+  public static void main(String[] args) {
+    OSXNativeProvider.load();
+    System.out.println("libOSXNatives " + NativeLibrary.libraryVersion() + " answers for pid "
+        + OSXNativeProvider.getCurrentProcessId());
+  }
+}
+EOF
+# hello CLASSPATH [JAVA OPTIONS...]: compiles and runs it; checks its answer.
+hello() {
+  local classpath=$1 out
+  shift
+  javac -d "$work/hello" -cp "$classpath" "$work/hello/Hello.java" &&
+    out=$(java "$@" -cp "$classpath:$work/hello" Hello 2>&1) &&
+    grep -Eq "^libOSXNatives $version answers for pid [0-9]+$" <<<"$out" || {
+    echo "$out" >&2
+    return 1
+  }
+}
+
+# --- the Debian package -------------------------------------------------------
+deb=$(find "$dist" -maxdepth 1 -name "osxnatives_${version}_*.deb" -print -quit)
+if [[ -z $deb ]]; then
+  bad "no osxnatives_${version}_*.deb in $dist"
+else
+  if lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1; then
+    ok "lintian ($(grep -c '^W:' "$work/lintian.txt") warnings)"
+  else
+    cat "$work/lintian.txt" >&2
+    bad "lintian reports errors"
+  fi
+  if [[ $(id -u) != 0 ]]; then
+    echo "release-check: dpkg -i skipped: not root"
+  elif dpkg-query -W -f='${Status}' osxnatives 2>/dev/null | grep -q "installed"; then
+    bad "an osxnatives package is already installed; not replacing it"
+  else
+    files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|' | grep -v '/$')
+    if dpkg -i "$deb" >"$work/dpkg.txt" 2>&1; then
+      # /usr/share/java/osxnatives.jar only: the JVM finds /usr/lib/jni itself.
+      hello /usr/share/java/osxnatives.jar && ok "the installed .deb loads with no library path" ||
+        bad "the installed .deb does not load"
+      dpkg -r osxnatives >>"$work/dpkg.txt" 2>&1 || bad "dpkg -r failed"
+      left=$(while IFS= read -r f; do [[ -e $f || -L $f ]] && echo "$f"; done <<<"$files")
+      [[ -z $left ]] && ok "dpkg -r leaves nothing" || bad "dpkg -r left: $left"
+    else
+      cat "$work/dpkg.txt" >&2
+      bad "dpkg -i failed"
+    fi
+  fi
+fi
+
+# --- the Maven folder ---------------------------------------------------------
+maven=$dist/maven
+if python3 "$root/scripts/check_maven.py" "$maven"; then
+  ok "Maven folder (poms, paths, checksums)"
+  resolve() { python3 "$root/scripts/check_maven.py" "$maven" --resolve "$group:$1:$version${2:+:$2}"; }
+  platform=linux-$(uname -m)
+  if jar=$(resolve osxnatives) && natives=$(resolve osxnatives "natives-$platform") &&
+    kit=$(resolve osxnatives-testkit); then
+    mkdir -p "$work/natives"
+    (cd "$work/natives" && jar --extract --file "$natives")
+    hello "$jar" "-Djava.library.path=$work/natives/natives/$platform" &&
+      ok "the Maven jars load the library of natives-$platform" ||
+      bad "the Maven jars do not load the library"
+    bash "$root/tests/testkit_example.sh" "$jar" "$kit" >"$work/example.txt" 2>&1 &&
+      ok "the README's test-kit example runs on the Maven jars" || {
+      cat "$work/example.txt" >&2
+      bad "the README's test-kit example fails on the Maven jars"
+    }
+  else
+    bad "the Maven folder lacks osxnatives, its natives-$platform or the test kit"
+  fi
+else
+  bad "the Maven folder does not check"
+fi
+
+# --- the Mac archive ----------------------------------------------------------
+archive=$dist/osxnatives-$version-macos-universal.tar.gz
+if [[ ! -f $archive ]]; then
+  echo "release-check: no Mac archive (release made without a macOS SDK)"
+else
+  tar -xzf "$archive" -C "$work"
+  mac=$work/osxnatives-$version-macos-universal
+  (cd "$mac" && sha256sum --quiet -c SHA256SUMS) && ok "Mac archive SHA256SUMS" ||
+    bad "the Mac archive's SHA256SUMS does not verify"
+  v=${MACOS_LLVM_SUFFIX:--19}
+  java_source=$root/java/src/com/qor/kestrelgate/osx/natives/OSXNativeProvider.java
+  for arch in arm64 x86_64; do
+    llvm-lipo$v -thin "$arch" "$mac/lib/libOSXNatives.dylib" -output "$work/lib-$arch.dylib" &&
+      NM=llvm-nm$v bash "$root/tests/exports_test.sh" "$work/lib-$arch.dylib" "$java_source" --all \
+        >/dev/null && ok "Mac archive $arch exports" || bad "the Mac archive's $arch slice exports"
+  done
+  python3 "$root/scripts/macho_signature.py" "$mac/lib/libOSXNatives.dylib" \
+    "$mac/bin/osxnatives-recover" >/dev/null && ok "Mac archive arm64 signatures" ||
+    bad "a Mac archive binary's arm64 signature does not verify"
+fi
+((status == 0)) && echo "release-check: every artifact checked"
+exit $status
