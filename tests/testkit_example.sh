@@ -32,7 +32,7 @@ awk -v dir="$work/src" '
 
 test_source=$work/src/ExamStartTest.java
 if [[ ! -s "$test_source" ]]; then
-  echo "testkit_example: no block marked <!-- testkit-example: ExamStartTest.java --> in $readme" >&2
+  echo "testkit_example: no <!-- testkit-example: ExamStartTest.java --> block in $readme" >&2
   exit 2
 fi
 package=$(sed -n 's/^package \([A-Za-z0-9_.]*\);$/\1/p' "$test_source")
