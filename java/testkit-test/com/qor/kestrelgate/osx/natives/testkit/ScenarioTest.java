@@ -105,6 +105,11 @@ class ScenarioTest {
       new Rejected("unknown private function",
           () -> builder().set("privateFunctions", Map.of("missingFunctions", List.of("CGSFoo"))),
           "\"privateFunctions.missingFunctions[0]\""),
+      new Rejected("frontmost application not running",
+          () -> builder().runningApplication(7, "Zoom", "us.zoom.xos")
+              .currentApplication(null, "com.qor.kestrelgate", null)
+              .frontmostApplication("com.apple.Safari").build(),
+          "\"frontmostApplication\""),
       new Rejected("integer beyond long",
           () -> builder().set("machine", Map.of("hvVmmPresent", BigInteger.TWO.pow(64))),
           "\"machine.hvVmmPresent\""),
@@ -114,6 +119,14 @@ class ScenarioTest {
           assertThrows(IllegalArgumentException.class, row.call(), row.name());
       assertTrue(thrown.getMessage().contains(row.key()), row.name() + ": " + thrown.getMessage());
     }
+  }
+
+  @Test
+  void frontmostApplicationMayBeARunningOneOrTheBrowser() {
+    Scenario.Builder running = builder().runningApplication(7, "Zoom", "us.zoom.xos");
+    running.frontmostApplication("us.zoom.xos").build();
+    builder().currentApplication("Kestrelgate", "com.qor.kestrelgate", null)
+        .frontmostApplication("com.qor.kestrelgate").build();
   }
 
   @Test

@@ -955,8 +955,23 @@ public final class Scenario {
      * The scenario as set so far; the builder stays usable.
      *
      * @return an immutable scenario
+     * @throws IllegalArgumentException when {@code frontmostApplication} names no running
+     *     application and not the browser itself, which the library would leave without a
+     *     frontmost application
      */
     public Scenario build() {
+      if (keys.get("frontmostApplication") instanceof String frontmost) {
+        List<Object> applications = new ArrayList<>();
+        if (keys.get("runningApplications") instanceof List<?> running) {
+          applications.addAll(running);
+        }
+        applications.add(keys.get("currentApplication"));
+        if (applications.stream().noneMatch(app -> app instanceof Map<?, ?> map
+            && frontmost.equals(map.get("bundleIdentifier")))) {
+          throw Schema.reject("frontmostApplication", "\"" + frontmost
+              + "\" is the bundle identifier of no running application nor of the current one");
+        }
+      }
       return new Scenario(keys, files);
     }
   }
