@@ -65,6 +65,7 @@ class JsonTest {
       {"misspelt literal", "tru"},
       {"two values", "1 2"},
       {"single quotes", "'a'"},
+      {"number beyond double", "1e400"},
       {"nested too deep", deep},
     };
     for (String[] row : rows) {

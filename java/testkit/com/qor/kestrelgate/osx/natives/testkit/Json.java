@@ -310,7 +310,11 @@ final class Json {
       }
       String token = text.substring(start, position);
       if (!integer) {
-        return Double.parseDouble(token);
+        double value = Double.parseDouble(token);
+        if (Double.isInfinite(value)) {
+          throw new ParseException("number out of range", start);
+        }
+        return value;
       }
       BigInteger value = new BigInteger(token);
       return value.bitLength() < Long.SIZE ? (Object) value.longValue() : value;
