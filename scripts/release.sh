@@ -84,6 +84,10 @@ cp "$jar" "$testkit_jar" "$work/"
 jar=$work/$(basename "$jar") testkit_jar=$work/$(basename "$testkit_jar")
 with_license "$jar"
 with_license "$testkit_jar"
+# The kit carries the installed, stripped library rather than the build's.
+mkdir -p "$work/kit/natives/$platform"
+cp "$stage/usr/lib/jni/libOSXNatives.so" "$work/kit/natives/$platform/"
+jar --update --file "$testkit_jar" -C "$work/kit" "natives/$platform/libOSXNatives.so"
 epoch=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH=$epoch
 
