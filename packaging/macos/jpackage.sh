@@ -13,8 +13,10 @@
 #   --input      folder of the browser's jars (osxnatives.jar among them)
 #   --main-jar   the jar, in --input, whose class CLASS starts the browser
 #   --natives    folder holding libOSXNatives.dylib and osxnatives-recover
-#                (default build-macos-universal of this checkout)
-#   --dest       where Kestrelgate.app is made (default dist); it must not exist yet
+#                (default build-macos-universal of this checkout; build-macos
+#                after the cross build)
+#   --dest       where Kestrelgate.app is made (default: the current folder, as
+#                jpackage's own default); it must not exist there yet
 #   --identifier the bundle identifier, default com.trevant.qor.Kestrelgate: the
 #                event listener brings the browser back after Command+Tab only
 #                under that identifier
@@ -49,7 +51,7 @@ is_macho() {
 
 name=Kestrelgate
 input="" main_jar="" main_class="" identity="" profile="" natives=$root/build-macos-universal
-dest=dist app_version="" runtime_image="" icon="" identifier=com.trevant.qor.Kestrelgate
+dest=. app_version="" runtime_image="" icon="" identifier=com.trevant.qor.Kestrelgate
 info_plist=$here/Info.plist.fragment entitlements=$here/entitlements.plist provisioning=""
 while (($#)); do
   case $1 in

@@ -88,7 +88,8 @@ for required in Frameworks/libOSXNatives.dylib MacOS/osxnatives-recover; do
   [[ -f $path ]] || die "Contents/$required is missing"
   is_macho "$path" || die "Contents/$required is not a Mach-O file"
 done
-[[ -x $app/Contents/MacOS/osxnatives-recover ]] || die "Contents/MacOS/osxnatives-recover is not executable"
+[[ -x $app/Contents/MacOS/osxnatives-recover ]] ||
+  die "Contents/MacOS/osxnatives-recover is not executable"
 
 plistbuddy=${PLISTBUDDY:-/usr/libexec/PlistBuddy}
 main=$("$plistbuddy" -c 'Print :CFBundleExecutable' "$app/Contents/Info.plist" 2>/dev/null) ||
@@ -100,7 +101,8 @@ main=$("$plistbuddy" -c 'Print :CFBundleExecutable' "$app/Contents/Info.plist" 2
 # refuses to launch the application at all.
 if grep -q '<key>com\.apple\.developer\.' "$entitlements" &&
   [[ ! -f $app/Contents/embedded.provisionprofile ]]; then
-  die "$entitlements asks for a developer entitlement: Contents/embedded.provisionprofile is missing"
+  die "$entitlements asks for a developer entitlement:" \
+    "Contents/embedded.provisionprofile is missing"
 fi
 
 sign() {
@@ -156,12 +158,13 @@ trap 'rm -rf "$work"' EXIT
 zip=$work/$(basename "$app" .app).zip
 ditto -c -k --keepParent "$app" "$zip"
 echo "$me: submitting to Apple's notary service (this waits for the verdict)"
-result=$(xcrun notarytool submit "$zip" --keychain-profile "$profile" --wait --output-format json) ||
-  die "notarytool failed: $result"
+result=$(xcrun notarytool submit "$zip" --keychain-profile "$profile" --wait \
+  --output-format json) || die "notarytool failed: $result"
 field() { sed -n "s/.*\"$1\" *: *\"\\([^\"]*\\)\".*/\\1/p" <<<"$result" | head -n 1; }
 status=$(field status) id=$(field id)
 [[ $status == Accepted ]] ||
-  die "notarization ended '${status:-unknown}'; see xcrun notarytool log ${id:-ID} --keychain-profile $profile"
+  die "notarization ended '${status:-unknown}'; see" \
+    "xcrun notarytool log ${id:-ID} --keychain-profile $profile"
 
 xcrun stapler staple "$app" || die "stapling the ticket to $app failed"
 xcrun stapler validate "$app" || die "the stapled ticket of $app does not validate"
