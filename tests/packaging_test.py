@@ -16,6 +16,7 @@ import plistlib
 import re
 import shutil
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
@@ -29,11 +30,14 @@ IDENTITY = "Developer ID Application: Example School (TEAM123456)"
 PROFILE = "osxnatives-notary"
 ASSESSMENT = "com.apple.developer.automatic-assessment-configuration"
 
-# File headers: a thin 64-bit Mach-O, a universal one, a Java class (the same
-# magic as a universal binary, but never code to sign) and plain data.
+# File headers: a thin 64-bit arm64 Mach-O, a universal one (arm64 and x86_64
+# entries), a Java class (the same magic as a universal binary, but never code
+# to sign) and plain data.
+ARM64, X86_64 = 0x0100000C, 0x01000007
 HEADERS = {
-    "macho": bytes.fromhex("cffaedfe0c000001") + b"\0" * 56,
-    "fat": bytes.fromhex("cafebabe00000002") + b"\0" * 56,
+    "macho": struct.pack("<2I", 0xFEEDFACF, ARM64) + b"\0" * 56,
+    "fat": struct.pack(">2I", 0xCAFEBABE, 2) + struct.pack(">5I", ARM64, 0, 0x4000, 64, 14)
+    + struct.pack(">5I", X86_64, 3, 0x8000, 64, 14),
     "class": bytes.fromhex("cafebabe0000003d") + b"\0" * 56,
     "text": b"#!/bin/sh\nexit 0\n",
 }
@@ -385,6 +389,8 @@ class SignAndNotarize(Recipe):
              [IDENTITY], (), "symbolic link"),
             ("library is not Mach-O", replace(dylib, lambda t: t.write_text("x")), [IDENTITY],
              (), f"{dylib} is not a Mach-O file"),
+            ("library for one architecture", replace(dylib, lambda t: t.write_bytes(
+                HEADERS["macho"])), [IDENTITY], (), "holds arm64, not arm64 and x86_64"),
             ("recovery tool missing", remove(recover), [IDENTITY], (), f"{recover} is missing"),
             ("recovery tool not executable", lambda app: (app / recover).chmod(0o644),
              [IDENTITY], (), "is not executable"),
@@ -469,6 +475,9 @@ class JPackage(Recipe):
         def no_library(test):
             (test.natives / "libOSXNatives.dylib").unlink()
 
+        def thin_tool(test):
+            (test.natives / "osxnatives-recover").write_bytes(HEADERS["macho"])
+
         def app_exists(test):
             (test.dir / "out" / "Kestrelgate.app").mkdir(parents=True)
 
@@ -478,6 +487,7 @@ class JPackage(Recipe):
             ("main jar not in input", None, {"--main-jar": "other.jar"}, (),
              "the main jar other.jar is not in"),
             ("library not built", no_library, {}, (), "no libOSXNatives.dylib in"),
+            ("tool for one architecture", thin_tool, {}, (), "holds arm64, not arm64 and x86_64"),
             ("app already there", app_exists, {}, (), "exists already"),
             ("no jpackage", None, {}, ("jpackage",), "jpackage is missing"),
             ("no fragment", None, {"--info-plist": self.dir / "none.plist"}, (),

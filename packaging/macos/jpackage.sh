@@ -42,12 +42,8 @@ usage() {
   sed -n 's/^# \{0,1\}//; /^Usage:/,/^$/p' "$0" | sed '/^$/d' >&2
   exit 2
 }
-is_macho() {
-  case $(od -An -N4 -tx1 "$1" 2>/dev/null | tr -d ' \t\n') in
-    cffaedfe | cefaedfe | feedfacf | feedface | cafebabe | cafebabf) return 0 ;;
-    *) return 1 ;;
-  esac
-}
+# shellcheck source=packaging/macos/macho.sh
+. "$here/macho.sh"
 
 name=Kestrelgate
 input="" main_jar="" main_class="" identity="" profile="" natives=$root/build-macos-universal
@@ -93,6 +89,7 @@ for file in libOSXNatives.dylib osxnatives-recover; do
   [[ -f $natives/$file ]] ||
     die "no $file in $natives (build it with the macos-universal preset or pass --natives)"
   is_macho "$natives/$file" || die "$natives/$file is not a Mach-O file"
+  require_universal "$natives/$file" "$me" || exit 1
 done
 [[ -f $info_plist ]] || die "no Info.plist fragment at $info_plist"
 [[ -f $entitlements ]] || die "no entitlements file at $entitlements"

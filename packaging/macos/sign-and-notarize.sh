@@ -40,13 +40,8 @@ usage() {
   exit 2
 }
 
-# True when FILE starts with a Mach-O or universal (fat) header.
-is_macho() {
-  case $(od -An -N4 -tx1 "$1" 2>/dev/null | tr -d ' \t\n') in
-    cffaedfe | cefaedfe | feedfacf | feedface | cafebabe | cafebabf) return 0 ;;
-    *) return 1 ;;
-  esac
-}
+# shellcheck source=packaging/macos/macho.sh
+. "$here/macho.sh"
 
 app="" identity="" given=0 profile="" entitlements=$here/entitlements.plist
 while (($#)); do
@@ -87,6 +82,7 @@ for required in Frameworks/libOSXNatives.dylib MacOS/osxnatives-recover; do
   [[ ! -L $path ]] || die "Contents/$required is a symbolic link; the bundle must hold the file"
   [[ -f $path ]] || die "Contents/$required is missing"
   is_macho "$path" || die "Contents/$required is not a Mach-O file"
+  require_universal "$path" "$me" || exit 1
 done
 [[ -x $app/Contents/MacOS/osxnatives-recover ]] ||
   die "Contents/MacOS/osxnatives-recover is not executable"
