@@ -478,6 +478,11 @@ class JPackage(Recipe):
         def thin_tool(test):
             (test.natives / "osxnatives-recover").write_bytes(HEADERS["macho"])
 
+        def fragment_without_camera(test):
+            fragment = load_plist(MACOS / "Info.plist.fragment")
+            del fragment["NSCameraUsageDescription"]
+            (test.dir / "edited.plist").write_bytes(plistlib.dumps(fragment))
+
         def app_exists(test):
             (test.dir / "out" / "Kestrelgate.app").mkdir(parents=True)
 
@@ -492,6 +497,8 @@ class JPackage(Recipe):
             ("no jpackage", None, {}, ("jpackage",), "jpackage is missing"),
             ("no fragment", None, {"--info-plist": self.dir / "none.plist"}, (),
              "no Info.plist fragment at"),
+            ("fragment lacks a key", fragment_without_camera, {"--info-plist": "edited.plist"},
+             (), "edited.plist has no NSCameraUsageDescription"),
             ("unknown option", None, {"--mac-sign": "yes"}, (), "unknown argument --mac-sign"),
         ]
         for case, change, changes, without, text in rows:

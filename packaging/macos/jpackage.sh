@@ -92,6 +92,19 @@ for file in libOSXNatives.dylib osxnatives-recover; do
   require_universal "$natives/$file" "$me" || exit 1
 done
 [[ -f $info_plist ]] || die "no Info.plist fragment at $info_plist"
+plistbuddy=${PLISTBUDDY:-/usr/libexec/PlistBuddy}
+# The keys the library needs in Info.plist; prints the first one FILE lacks.
+missing_key() {
+  local key
+  for key in CFBundleName CFBundleURLTypes NSCameraUsageDescription \
+    NSMicrophoneUsageDescription NSAppleEventsUsageDescription; do
+    if ! "$plistbuddy" -c "Print :$key" "$1" >/dev/null 2>&1; then
+      echo "$key"
+      return 1
+    fi
+  done
+}
+missing=$(missing_key "$info_plist") || die "$info_plist has no $missing"
 [[ -f $entitlements ]] || die "no entitlements file at $entitlements"
 [[ -z $provisioning || -f $provisioning ]] || die "no provisioning profile at $provisioning"
 [[ -z $runtime_image || -d $runtime_image ]] || die "no runtime image at $runtime_image"
@@ -117,7 +130,7 @@ args=(--type app-image --name "$name" --dest "$dest" --input "$input"
 [[ -z $runtime_image ]] || args+=(--runtime-image "$runtime_image")
 [[ -z $icon ]] || args+=(--icon "$icon")
 echo "$me: making $app"
-jpackage "${args[@]}"
+jpackage "${args[@]}" || die "jpackage failed"
 [[ -f $app/Contents/Info.plist ]] || die "jpackage made no $app/Contents/Info.plist"
 
 contents=$app/Contents
@@ -130,16 +143,15 @@ cp "$license/LICENSE" "$contents/Resources/OSXNatives-LICENSE"
 if [[ -n $provisioning ]]; then
   cp "$provisioning" "$contents/embedded.provisionprofile"
 fi
-# Merge adds the keys Info.plist lacks and keeps those jpackage wrote.
+# Merge adds the keys Info.plist lacks and keeps those jpackage wrote (it
+# reports each one it skips); what counts is the result, checked below.
 # PlistBuddy splits its command at spaces: it reads a copy at a plain path.
 work=$(mktemp -d)
 cp "$info_plist" "$work/fragment.plist"
-if ! "${PLISTBUDDY:-/usr/libexec/PlistBuddy}" -c "Merge $work/fragment.plist" "$contents/Info.plist"
-then
-  rm -rf "$work"
-  die "merging $info_plist into $contents/Info.plist failed"
-fi
+"$plistbuddy" -c "Merge $work/fragment.plist" "$contents/Info.plist" || true
 rm -rf "$work"
+missing=$(missing_key "$contents/Info.plist") ||
+  die "merging $info_plist left $contents/Info.plist without $missing"
 
 sign=("$app" "$identity" --entitlements "$entitlements")
 [[ -z $profile ]] || sign+=(--profile "$profile")

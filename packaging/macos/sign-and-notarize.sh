@@ -105,7 +105,7 @@ sign() {
   local path=$1 flags=(--force --options runtime --timestamp)
   [[ $2 == entitled ]] && flags+=(--entitlements "$entitlements")
   echo "$me: signing ${path#"$app"/}"
-  codesign "${flags[@]}" --sign "$identity" "$path"
+  codesign "${flags[@]}" --sign "$identity" "$path" || die "codesign failed on $path"
 }
 
 # Deepest first; ties in path order, so the result does not depend on find.
