@@ -92,6 +92,8 @@ if name == "plistbuddy":
             sys.exit(1)
         print(data[key])
     elif command.startswith("Merge "):
+        if os.environ.get("STUB_MERGE_ADDS_NOTHING"):
+            sys.exit(0)
         for key, value in plistlib.loads(pathlib.Path(command[6:]).read_bytes()).items():
             data.setdefault(key, value)
         target.write_bytes(plistlib.dumps(data))
@@ -470,6 +472,14 @@ class JPackage(Recipe):
         self.check_signed_inside_out(calls, app, MACOS / "entitlements.plist")
         self.assertLess(self.index(calls, "xcrun", "notarytool", "submit"),
                         self.index(calls, "xcrun", "stapler", "staple"))
+
+    def test_merged_info_plist_is_checked(self):
+        # Whatever PlistBuddy answers, an Info.plist without the keys is never signed.
+        done, calls = self.run_script(JPACKAGE, self.args(),
+                                      env={"STUB_MERGE_ADDS_NOTHING": "1"})
+        self.assertNotEqual(done.returncode, 0)
+        self.assertIn("Info.plist without CFBundleURLTypes", done.stderr)
+        self.assertIsNone(self.index(calls, "codesign"))
 
     def test_bad_input_fails_before_jpackage(self):
         def no_library(test):
