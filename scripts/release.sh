@@ -290,7 +290,8 @@ else
 fi
 
 # Checksums: beside every file of the Maven folder, and over dist/'s own files.
-find "$maven" -type f -print0 | while IFS= read -r -d '' file; do
+mapfile -d '' files < <(find "$maven" -type f -print0)
+for file in "${files[@]}"; do
   for sum in sha256 sha1 md5; do
     "${sum}sum" "$file" | cut -d' ' -f1 | tr -d '\n' >"$file.$sum"
   done
