@@ -57,11 +57,21 @@ hello() {
   }
 }
 
+# same_version WHAT TEXT: TEXT names the project version.
+same_version() {
+  grep -Fq -- "$version" <<<"$2" && ok "$1 carries $version" || bad "$1 carries '$2', not $version"
+}
+manifest_version() { unzip -p "$1" META-INF/MANIFEST.MF | sed -n 's/^Implementation-Version: //p' |
+  tr -d '\r'; }
+
 # --- the Debian package -------------------------------------------------------
 deb=$(find "$dist" -maxdepth 1 -name "osxnatives_${version}_*.deb" -print -quit)
 if [[ -z $deb ]]; then
   bad "no osxnatives_${version}_*.deb in $dist"
 else
+  same_version ".deb control" "$(dpkg-deb -f "$deb" Version)"
+  same_version ".deb man page" "$(dpkg-deb --fsys-tarfile "$deb" |
+    tar -xO ./usr/share/man/man1/osxnatives-recover.1.gz | zcat | head -1)"
   if lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1; then
     ok "lintian ($(grep -c '^W:' "$work/lintian.txt") warnings)"
   else
@@ -96,6 +106,7 @@ if python3 "$root/scripts/check_maven.py" "$maven"; then
   platform=linux-$(uname -m)
   if jar=$(resolve osxnatives) && natives=$(resolve osxnatives "natives-$platform") &&
     kit=$(resolve osxnatives-testkit); then
+    same_version "Maven jar manifest" "$(manifest_version "$jar")"
     mkdir -p "$work/natives"
     (cd "$work/natives" && jar --extract --file "$natives")
     hello "$jar" "-Djava.library.path=$work/natives/natives/$platform" &&
@@ -122,6 +133,8 @@ else
   mac=$work/osxnatives-$version-macos-universal
   (cd "$mac" && sha256sum --quiet -c SHA256SUMS) && ok "Mac archive SHA256SUMS" ||
     bad "the Mac archive's SHA256SUMS does not verify"
+  same_version "Mac archive jar manifest" "$(manifest_version "$mac/java/osxnatives-$version.jar")"
+  same_version "Mac archive man page" "$(head -1 "$mac/man/man1/osxnatives-recover.1")"
   v=${MACOS_LLVM_SUFFIX:--19}
   java_source=$root/java/src/com/qor/kestrelgate/osx/natives/OSXNativeProvider.java
   for arch in arm64 x86_64; do

@@ -276,7 +276,7 @@ if [[ -d $sdk ]]; then
   cp "$root/build-macos/osxnatives-recover" "$mac/bin/"
   cp "$jar" "$mac/java/"
   cp "$root/tools/com.trevant.osxnatives-recover.plist.example" "$mac/"
-  cp "$root/tools/osxnatives-recover.1" "$mac/man/man1/"
+  cp "$build/tools/osxnatives-recover.1" "$mac/man/man1/"
   cp "$root/docs/macos-checklist.md" "$mac/docs/"
   cp -r "$root/packaging/macos" "$mac/packaging/"
   cp "$root/LICENSE" "$mac/"

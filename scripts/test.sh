@@ -115,7 +115,7 @@ thread_sanitizer_tests() {
 }
 
 release() {
-  "$root/scripts/release.sh" --overwrite && "$root/scripts/check-release.sh" "$root/dist"
+  bash "$root/scripts/release.sh" --overwrite && bash "$root/scripts/check-release.sh" "$root/dist"
 }
 
 ((full)) && phase format check_format
@@ -124,16 +124,16 @@ phase tests run_tests
 if ((full)); then
   phase sanitizers sanitizer_tests
   phase thread-sanitizer thread_sanitizer_tests
-  phase fuzzing "$root/scripts/fuzz.sh"
+  phase fuzzing bash "$root/scripts/fuzz.sh"
   sdk=${MACOS_SDK:-/opt/macos-sdk/MacOSX11.3.sdk}
   newest=${MACOS_SDK_NEWEST:-/opt/macos-sdk/MacOSX15.1.sdk}
   if [[ -d $sdk ]]; then
-    phase macos-cross env MACOS_SDK="$sdk" "$root/scripts/macos-cross.sh"
+    phase macos-cross env MACOS_SDK="$sdk" bash "$root/scripts/macos-cross.sh"
   else
     skipped macos-cross "macOS check skipped: no macOS SDK at $sdk"
   fi
   if [[ -d $sdk && -d $newest ]]; then
-    phase macos-newest-sdk env MACOS_SDK_NEWEST="$newest" "$root/scripts/macos-newest-sdk.sh"
+    phase macos-newest-sdk env MACOS_SDK_NEWEST="$newest" bash "$root/scripts/macos-newest-sdk.sh"
   else
     skipped macos-newest-sdk "macOS newest-SDK check skipped: no macOS SDK at $newest or $sdk"
   fi
