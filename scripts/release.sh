@@ -4,7 +4,7 @@
 #   osxnatives-<version>-macos-universal.tar.gz   where a macOS SDK is installed:
 #       the universal dylib and recovery tool (arm64 slices signed), the jar,
 #       the LaunchAgent, the man page, the Mac checklist, the packaging files,
-#       LICENSE and SHA256SUMS
+#       LICENSE, NOTICE and SHA256SUMS
 #   osxnatives_<version>_<arch>.deb                /usr/lib/jni, /usr/share/java,
 #       /usr/bin/osxnatives-recover and its man page, copyright
 #   maven/                                         a Maven repository folder: the
@@ -76,10 +76,11 @@ testkit_jar=$build/java/osxnatives-testkit-$version.jar
 for file in "$jar" "$testkit_jar" "$stage/usr/lib/jni/libOSXNatives.so"; do
   [[ -f $file ]] || die "the build made no $file"
 done
-# Every jar carries the licence.
+# Every jar and archive carries the licence and the notice of the code
+# compiled in from elsewhere.
 mkdir -p "$work/license/META-INF"
-cp "$root/LICENSE" "$work/license/META-INF/LICENSE"
-with_license() { jar --update --file "$1" -C "$work/license" META-INF/LICENSE; }
+cp "$root/LICENSE" "$root/NOTICE" "$work/license/META-INF/"
+with_license() { jar --update --file "$1" -C "$work/license" META-INF/LICENSE META-INF/NOTICE; }
 cp "$jar" "$testkit_jar" "$work/"
 jar=$work/$(basename "$jar") testkit_jar=$work/$(basename "$testkit_jar")
 with_license "$jar"
@@ -107,8 +108,11 @@ Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: OSXNatives
 
 Files: *
-Copyright: $(date -u -d "@$epoch" +%Y) Qor
+Copyright: $(date -u -d "@$epoch" +%Y) the OSXNatives authors
 License: Apache-2.0
+Comment: libOSXNatives.so and osxnatives-recover also hold code compiled in from
+ JSON for Modern C++, a header-only library: Copyright 2013-2022 Niels Lohmann,
+ 2009 Florian Loitsch, 2008-2009 Bjoern Hoehrmann, under the Expat licence below.
 
 License: Apache-2.0
  Licensed under the Apache License, Version 2.0 (the "License"); you may not
@@ -123,6 +127,9 @@ License: Apache-2.0
  .
  On Debian systems, the complete text of the Apache License, Version 2.0, is in
  /usr/share/common-licenses/Apache-2.0.
+
+License: Expat
+$(sed -n '/Permission is hereby granted/,$p' "$root/NOTICE" | sed 's/^  */ /; s/^ *$/ ./')
 EOF
 {
   echo "$package ($version) unstable; urgency=medium"
@@ -206,7 +213,7 @@ EOF
   fi
   echo "</project>"
 }
-# sources_jar OUT FOLDER...: the .java files under each folder, with LICENSE.
+# sources_jar OUT FOLDER...: the .java files under each folder, with LICENSE and NOTICE.
 sources_jar() {
   local out=$1 tree=$work/sources-$RANDOM
   shift
@@ -214,7 +221,7 @@ sources_jar() {
   for folder in "$@"; do
     (cd "$folder" && find . -name '*.java' -exec cp --parents {} "$tree" \;)
   done
-  cp "$root/LICENSE" "$tree/META-INF/LICENSE"
+  cp "$root/LICENSE" "$root/NOTICE" "$tree/META-INF/"
   jar --create --file "$out" -C "$tree" .
 }
 # javadoc_jar OUT CLASSPATH FOLDER...: the API documentation of the sources.
@@ -229,15 +236,15 @@ javadoc_jar() {
   javadoc -quiet -Xdoclint:all,-missing -d "$tree" -sourcepath "$sourcepath" -classpath "$classpath" \
     $packages >"$work/javadoc.log" 2>&1 || { cat "$work/javadoc.log" >&2; die "javadoc failed"; }
   mkdir -p "$tree/META-INF"
-  cp "$root/LICENSE" "$tree/META-INF/LICENSE"
+  cp "$root/LICENSE" "$root/NOTICE" "$tree/META-INF/"
   jar --create --file "$out" -C "$tree" .
 }
-# natives_jar OUT PLATFORM FILE: FILE under natives/PLATFORM/, with LICENSE.
+# natives_jar OUT PLATFORM FILE: FILE under natives/PLATFORM/, with LICENSE and NOTICE.
 natives_jar() {
   local tree=$work/natives-$2
   mkdir -p "$tree/natives/$2" "$tree/META-INF"
   cp "$3" "$tree/natives/$2/"
-  cp "$root/LICENSE" "$tree/META-INF/LICENSE"
+  cp "$root/LICENSE" "$root/NOTICE" "$tree/META-INF/"
   jar --create --file "$1" -C "$tree" .
 }
 
@@ -279,7 +286,7 @@ if [[ -d $sdk ]]; then
   cp "$build/tools/osxnatives-recover.1" "$mac/man/man1/"
   cp "$root/docs/macos-checklist.md" "$mac/docs/"
   cp -r "$root/packaging/macos" "$mac/packaging/"
-  cp "$root/LICENSE" "$mac/"
+  cp "$root/LICENSE" "$root/NOTICE" "$mac/"
   (cd "$mac" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS)
   tar --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner -C "$work" \
     -czf "$dist/$name.tar.gz" "$name"
