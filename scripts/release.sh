@@ -80,7 +80,7 @@ done
 # compiled in from elsewhere.
 mkdir -p "$work/license/META-INF"
 cp "$root/LICENSE" "$root/NOTICE" "$work/license/META-INF/"
-with_license() { jar --update --file "$1" -C "$work/license" META-INF/LICENSE META-INF/NOTICE; }
+with_license() { jar --update --file "$1" -C "$work/license" META-INF; }
 cp "$jar" "$testkit_jar" "$work/"
 jar=$work/$(basename "$jar") testkit_jar=$work/$(basename "$testkit_jar")
 with_license "$jar"
