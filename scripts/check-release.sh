@@ -6,10 +6,12 @@
 #     program loads the library with no -Djava.library.path, and dpkg -r
 #     removes every file it brought (as root only; it refuses to touch an
 #     osxnatives package that was installed before);
-#   - the Maven folder: scripts/check_maven.py (poms, paths, checksums); then
+#   - the Maven folder: scripts/check_maven.py (poms, paths, checksums), the
+#     licence in every jar; then
 #     the jars taken from it by their coordinates compile and run that program
 #     (the library from the natives jar) and the README's test-kit example;
-#   - the Mac archive, when there is one: its SHA256SUMS verifies, and every
+#   - every artifact names the project version;
+#   - the Mac archive, when there is one: its LICENSE, its SHA256SUMS, and every
 #     Mach-O slice in it passes the export check and the arm64 slices the
 #     signature check.
 # Prints "release-check: <what>: ok" per check; exits 1 when one fails.
@@ -102,6 +104,11 @@ fi
 maven=$dist/maven
 if python3 "$root/scripts/check_maven.py" "$maven"; then
   ok "Maven folder (poms, paths, checksums)"
+  unlicensed=$(find "$maven" -name '*.jar' | while IFS= read -r j; do
+    unzip -l "$j" | grep -q ' META-INF/LICENSE$' || echo "$j"
+  done)
+  [[ -z $unlicensed ]] && ok "every Maven jar carries its licence" ||
+    bad "jars without META-INF/LICENSE: $unlicensed"
   resolve() { python3 "$root/scripts/check_maven.py" "$maven" --resolve "$group:$1:$version${2:+:$2}"; }
   platform=linux-$(uname -m)
   if jar=$(resolve osxnatives) && natives=$(resolve osxnatives "natives-$platform") &&
@@ -131,6 +138,7 @@ if [[ ! -f $archive ]]; then
 else
   tar -xzf "$archive" -C "$work"
   mac=$work/osxnatives-$version-macos-universal
+  [[ -f $mac/LICENSE ]] && ok "Mac archive licence" || bad "the Mac archive has no LICENSE"
   (cd "$mac" && sha256sum --quiet -c SHA256SUMS) && ok "Mac archive SHA256SUMS" ||
     bad "the Mac archive's SHA256SUMS does not verify"
   same_version "Mac archive jar manifest" "$(manifest_version "$mac/java/osxnatives-$version.jar")"
