@@ -9,7 +9,9 @@
 #   - the Maven folder: scripts/check_maven.py (poms, paths, checksums), the
 #     licence in every jar; then
 #     the jars taken from it by their coordinates compile and run that program
-#     (the library from the natives jar) and the README's test-kit example;
+#     (the library from the natives jar) and the README's test-kit example, and
+#     Debian's Maven, offline, builds and tests that example as a project that
+#     depends on the folder's artifacts;
 #   - every artifact names the project version;
 #   - the Mac archive, when there is one: its LICENSE, its SHA256SUMS, and every
 #     Mach-O slice in it passes the export check and the arm64 slices the
@@ -123,6 +125,11 @@ if python3 "$root/scripts/check_maven.py" "$maven"; then
       ok "the README's test-kit example runs on the Maven jars" || {
       cat "$work/example.txt" >&2
       bad "the README's test-kit example fails on the Maven jars"
+    }
+    bash "$root/tests/testkit_example.sh" --maven "$maven" "$version" >"$work/maven.txt" 2>&1 &&
+      ok "the README's test-kit example runs as a Maven project (offline Maven)" || {
+      cat "$work/maven.txt" >&2
+      bad "the README's test-kit example fails as a Maven project"
     }
   else
     bad "the Maven folder lacks osxnatives, its natives-$platform or the test kit"

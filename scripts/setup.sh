@@ -11,6 +11,7 @@ packages=(
   clang-19 lld-19 llvm-19
   clang-format clang-tidy procps iproute2 util-linux binutils python3-yaml
   ccache dpkg-dev lintian zip unzip
+  maven libmaven-compiler-plugin-java libmaven-resources-plugin-java libsurefire-java
 )
 missing=()
 for p in "${packages[@]}"; do
