@@ -84,7 +84,8 @@ else
   fi
   if [[ $(id -u) != 0 ]]; then
     echo "release-check: dpkg -i skipped: not root"
-  elif dpkg-query -W -f='${Status}' osxnatives 2>/dev/null | grep -q "installed"; then
+  elif [[ ! $(dpkg-query -W -f='${db:Status-Status}' osxnatives 2>/dev/null) =~ ^(not-installed)?$ ]]
+  then
     bad "an osxnatives package is already installed; not replacing it"
   else
     files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|' | grep -v '/$')
@@ -107,7 +108,7 @@ maven=$dist/maven
 if python3 "$root/scripts/check_maven.py" "$maven"; then
   ok "Maven folder (poms, paths, checksums)"
   unlicensed=$(find "$maven" -name '*.jar' | while IFS= read -r j; do
-    unzip -l "$j" | grep -q ' META-INF/LICENSE$' || echo "$j"
+    unzip -l "$j" META-INF/LICENSE >/dev/null 2>&1 || echo "$j"
   done)
   [[ -z $unlicensed ]] && ok "every Maven jar carries its licence" ||
     bad "jars without META-INF/LICENSE: $unlicensed"
