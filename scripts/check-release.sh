@@ -30,7 +30,7 @@ bad() {
   echo "release-check: $*" >&2
   status=1
 }
-version=$(sed -n 's/^project(OSXNatives VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+version=$(bash "$root/scripts/version.sh") || exit 1
 group=com.qor.kestrelgate.osx.natives
 
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) && ok "SHA256SUMS" || bad "dist/SHA256SUMS does not verify"

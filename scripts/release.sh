@@ -38,8 +38,14 @@ if ((!allow_dirty)) && [[ -n $(git status --porcelain --untracked-files=normal -
 fi
 "$root/scripts/setup.sh"
 
+version=$(bash "$root/scripts/version.sh")
 build=$root/build-release
 dist=$root/dist
+mkdir -p "$dist"
+existing=$(find "$dist" -maxdepth 1 -name "*$version*" -print -quit)
+if [[ -n $existing || -d $dist/maven/com/qor/kestrelgate/osx/natives/osxnatives/$version ]]; then
+  ((overwrite)) || die "dist/ already holds artifacts of $version; pass --overwrite to replace them"
+fi
 # The flags Debian builds its own packages with (hardening, optimisation).
 export CPPFLAGS CXXFLAGS LDFLAGS
 CPPFLAGS=$(dpkg-buildflags --get CPPFLAGS)
@@ -47,8 +53,6 @@ CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $CPPFLAGS"
 LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOSXNATIVES_WERROR=OFF \
   -DOSXNATIVES_TESTS=OFF -DOSXNATIVES_BENCH=OFF -DOSXNATIVES_JAVA=ON >/dev/null
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || die "no project version in $build/CMakeCache.txt"
 arch=$(dpkg --print-architecture)
 case $(uname -m) in
   x86_64) platform=linux-x86_64 ;;
@@ -56,11 +60,6 @@ case $(uname -m) in
   *) die "no natives classifier for $(uname -m)" ;;
 esac
 
-mkdir -p "$dist"
-existing=$(find "$dist" -maxdepth 1 -name "*$version*" -print -quit)
-if [[ -n $existing || -d $dist/maven/com/qor/kestrelgate/osx/natives/osxnatives/$version ]]; then
-  ((overwrite)) || die "dist/ already holds artifacts of $version; pass --overwrite to replace them"
-fi
 rm -rf "$dist"
 mkdir -p "$dist"
 

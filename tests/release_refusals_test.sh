@@ -9,7 +9,7 @@ trap 'rm -rf "$work"' EXIT
 git clone -q --no-hardlinks "$1" "$work/tree" || exit 1
 cd "$work/tree" || exit 1
 status=0
-version=$(sed -n 's/^project(OSXNatives VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(bash scripts/version.sh) || exit 1
 
 # expect_refusal WHAT TEXT ARGS...: release.sh exits 1, says TEXT, writes nothing.
 expect_refusal() {
