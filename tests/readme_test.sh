@@ -15,19 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 ln -s "$build" "$work/build"
 
-awk -v dir="$work" '
-  /^<!-- readme-test(: [^ ]+)? -->$/ {
-    file = $0; sub(/^<!-- readme-test:? ?/, "", file); sub(/ ?-->$/, "", file)
-    armed = 1; next
-  }
-  armed && /^```/ {
-    out = (file == "" ? dir "/recipes.sh" : dir "/" file)
-    if (file != "") printf "" > out
-    inside = 1; armed = 0; next
-  }
-  inside && /^```$/ { inside = 0; close(out); next }
-  inside { print >> out }
-' "$readme"
+awk -v marker=readme-test -v dir="$work" -f "$(dirname "$0")/readme_blocks.awk" "$readme"
 
 if [[ ! -s "$work/recipes.sh" ]]; then
   echo "readme_test: no recipe marked <!-- readme-test --> in $readme" >&2

@@ -23,12 +23,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/src" "$work/classes"
 
-awk -v dir="$work/src" '
-  /^<!-- testkit-example: [A-Za-z0-9_]+\.java -->$/ { file = $3; armed = 1; next }
-  armed && /^```java$/ { out = dir "/" file; printf "" > out; inside = 1; armed = 0; next }
-  inside && /^```$/ { inside = 0; close(out); next }
-  inside { print >> out }
-' "$readme"
+awk -v marker=testkit-example -v dir="$work/src" -f "$(dirname "$(realpath "$0")")/readme_blocks.awk" \
+  "$readme"
 
 test_source=$work/src/ExamStartTest.java
 if [[ ! -s "$test_source" ]]; then
