@@ -18,8 +18,6 @@ class AssessmentModeTest {
   private static final String ERROR =
       "\"domain\": \"com.example.exam\", \"code\": 9, \"description\": \"Staged failure.\"";
   private static final String STAGED = "com.example.exam 9 Staged failure.";
-  private static final String NOT_ENTITLED = "AEAssessmentErrorDomain 1 The application is "
-      + "missing the com.apple.developer.automatic-assessment-configuration entitlement.";
   private static final String LOCKDOWN_HOST = "\"currentApplication\": {\"bundleName\": \"ExamHost\"}";
 
   private record Row(String name, String assessment, List<String> actions, List<String> events) {}
@@ -35,8 +33,6 @@ class AssessmentModeTest {
                 "wasInterrupted " + STAGED, "didEnd null 0 null")),
         new Row("fails to begin", "{\"beginError\": {" + ERROR + "}}",
             List.of("begin={}", "events=1"), List.of("failedToBegin " + STAGED)),
-        new Row("not entitled", "{\"entitled\": false}", List.of("begin={}", "events=1"),
-            List.of("failedToBegin " + NOT_ENTITLED)),
         new Row("fails to update", "{\"updateError\": {" + ERROR + "}}",
             List.of("begin={}", "events=1", "update={}", "events=2", "end", "events=3"),
             List.of("didBegin null 0 null", "failedToUpdate " + STAGED, "didEnd null 0 null")));

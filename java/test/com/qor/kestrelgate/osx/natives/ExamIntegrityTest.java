@@ -41,24 +41,22 @@ class ExamIntegrityTest {
   }
 
   @Test
-  void reportShowsEveryStagedFactWithItsEvidence() {
+  void reportCarriesEverySectionAcrossJni() {
     String report = ExamIntegrity.integrityReport();
     assertTrue(report.startsWith("{") && report.endsWith("}"), report);
+    // One staged fact per section: what each fact says is the C++ suites' to check.
     // Keys come in name order: cameras, deviceBridges, displays, version, virtualMachine, windows.
     String cameras = section(report, "cameras");
     assertHas(cameras.substring(0, cameras.indexOf("\"deviceBridges\"")),
-        "\"name\":\"OBS Virtual Camera\"", "\"virtualCameraMarker\":\"OBS Virtual\"",
-        "\"virtualCameraMarker\":null", "\"continuityCamera\":false");
+        "\"virtualCameraMarker\":\"OBS Virtual\"");
     assertHas(section(report, "deviceBridges"),
         "{\"bridge\":\"iPhone Mirroring\",\"bundleIdentifier\":\"com.apple.ScreenContinuity\","
             + "\"matchedBy\":\"bundle identifier\",\"pid\":4720,"
             + "\"processName\":\"iPhone Mirroring\"}");
     String displays = section(report, "displays");
-    assertHas(displays, "\"id\":5", "\"mirrorOf\":1", "\"mirrored\":true", "\"serial\":16843009",
-        "\"builtin\":true");
+    assertHas(displays, "\"mirrorOf\":1");
     String vm = section(report, "virtualMachine");
-    assertHas(vm, "\"verdict\":\"yes\"", "\"name\":\"kern.hv_vmm_present\"",
-        "\"marker\":\"VirtualMac\"", "\"source\":\"IOPlatformExpertDevice\"");
+    assertHas(vm, "\"verdict\":\"yes\"");
     String windows = section(report, "windows");
     // Only the other application's overlay; our own window and the plain one are not findings.
     assertEquals(1, Pattern.compile("\"why\":").matcher(windows).results().count(), windows);
